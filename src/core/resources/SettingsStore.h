@@ -24,8 +24,12 @@ public:
 
     const std::filesystem::path& Path() const { return m_file; }
 
+    // A value written by WriteNumber (decimal; "0x" hexadecimal is accepted too); nullopt when
+    // it is missing or is not a whole 32-bit number.
     std::optional<std::uint32_t> ReadNumber(std::string_view section, std::string_view key) const;
     bool WriteNumber(std::string_view section, std::string_view key, std::uint32_t value);
+    // Up to 4095 characters; `fallback` when missing. The writes return false when the file
+    // cannot be written (the old file is then untouched).
     std::string ReadString(std::string_view section, std::string_view key, std::string_view fallback) const;
     bool WriteString(std::string_view section, std::string_view key, std::string_view value);
 

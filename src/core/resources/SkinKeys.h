@@ -1,0 +1,171 @@
+#pragma once
+
+// The names the dialogs look up in the skin folder: the layout files, the keys of their
+// "BUTTONINFO" sections and the whole-window state pictures of each dialog. Kept in one place so
+// that the skin generator and the tests that check a skin use the same lists as the dialogs.
+
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace brasslane::skin {
+
+// Layout files, relative to the program folder.
+constexpr std::string_view kMainLayout = "Skins/Main.ini";
+constexpr std::string_view kProfileLayout = "Skins/Profile.ini";
+constexpr std::string_view kCompositeLayout = "Skins/Composite.ini";
+constexpr std::string_view kUpdateLayout = "Skins/UpdateDlg.ini";
+
+// "KEY_%03X" with a key's scan index (0..255), e.g. "KEY_01E" for A; "" outside 0..255.
+std::string KeyLayoutKey(int scanIndex);
+// "FUNC_G%d" for the macro keys G1..G9; "" outside 1..9.
+std::string GKeyLayoutKey(int number);
+// The "BUTTONINFO2" key of an arrow frame, "%s%d" of a kArrowOriginBases entry and 1 or 2.
+std::string ArrowOriginKey(std::string_view base, int frame);
+
+constexpr int kGKeyCount = 9;
+constexpr std::array<int, 2> kArrowFrames{1, 2};
+
+// Main window, "BUTTONINFO": every fixed key. The per-key buttons ("KEY_%03X") and the G keys
+// ("FUNC_G%d") come from the key table and the helpers above.
+constexpr auto kMainWindowKeys = std::to_array<std::string_view>({
+    "CONTROL_OK",     "CONTROL_CANCEL", "CONTROL_HELP", "CONTROL_CLOSE", "CONTROL_MINIMIZE", "CONTROL_MENU",
+    "CONTROL2_APPLY", "FUNC_PROFILES",  "FUNC_MACRO",   "LORVEN_LINK",   "LORVEN_VER",       "FUNC_PROFILE1",
+    "FUNC_PROFILE2",  "FUNC_PROFILE3",  "FUNC_DEFAULT", "FUNC_SWITCH",   "FLIP_0",           "FLIP_1",
+    "FLIP_2",         "LOCK_CAPS",      "LOCK_NUM",     "LOCK_SCROLL",   "LOCK_AB",          "KEY_FN",
+    "LEFT_ARROW",     "RIGHT_ARROW",    "FUNC_REPORT1", "FUNC_REPORT2",  "FUNC_REPORT3",     "FUNC_REPORT4",
+    "COLOR_R",        "COLOR_G",        "COLOR_B",
+});
+
+// Main window, "BUTTONINFO": the lighting panel.
+constexpr auto kLightingPanelKeys = std::to_array<std::string_view>({
+    "CONTROL_UsbStatic",     "CONTROL_RGBStatic",    "CONTROL_DengStatic",   "CONTROL_DengStaPic",
+    "CONTROL_XGcombox",      "CONTROL_JDTStatic",    "CONTROL_LightStatic",  "CONTROL_LightSlider",
+    "CONTROL_SpeedStatic",   "CONTROL_SpeedSlider",  "CONTROL_BLFXStatic",   "CONTROL_BLFXLStaPic",
+    "CONTROL_BLFXRStaPic",   "CONTROL_BLFXStatic2",  "CONTROL_BLFXLStaPic2", "CONTROL_BLFXRStaPic2",
+    "CONTROL_BLFXStatic3",   "CONTROL_BLFXLStaPic3", "CONTROL_BLFXRStaPic3", "CONTROL_FYYSStatic",
+    "CONTROL_FYYSButton",    "CONTROL_FYSJSStaPic",  "CONTROL_FYSJSStatic",  "CONTROL_FYCFStatic",
+    "CONTROL_FYdjcfStatic",  "CONTROL_FYggcfStatc",  "CONTROL_FYdjcfStaPic", "CONTROL_FYggcfStaPic",
+    "CONTROL_HONGPIC",       "CONTROL_HUANGPIC",     "CONTROL_LVPIC",        "CONTROL_LANPIC",
+    "CONTROL_HXysStatic",    "CONTROL_HXysButton",   "CONTROL_HXsjsStatic",  "CONTROL_HXsjsStaPic",
+    "CONTROL_JTysStatic",    "CONTROL_JTysButton",   "CONTROL_USERysStatic", "CONTROL_USERysButton",
+    "CONTROL_USERjsStatic",  "CONTROL_USERjsButton", "CONTROL_USERgjStatic", "CONTROL_USERgjStaPic1",
+    "CONTROL_USERgjStaPic2", "CONTROL_Color1",       "CONTROL_Color2",       "CONTROL_Color3",
+    "CONTROL_Color4",        "CONTROL_Color5",       "CONTROL_Color6",       "CONTROL_Color7",
+    "CONTROL_Color8",        "CONTROL_Network",      "CONTROL_Facebook",     "CONTROL_twitter",
+    "CONTROL_TSysStatic",    "CONTROL_TSysButton",   "CONTROL_TSsjsStatic",  "CONTROL_TSsjsStaPic",
+    "CONTROL_CDysStatic",    "CONTROL_CDysButton",   "CONTROL_CDsjsStatic",  "CONTROL_CDsjsStaPic",
+    "CONTROL_umCombo",
+});
+
+// Main window, "BUTTONINFO2": the arrows' face origins, each with frame 1 and 2 appended.
+constexpr auto kArrowOriginBases = std::to_array<std::string_view>({
+    "UP_ARROW_LEFT",
+    "DOWN_ARROW_LEFT",
+    "UP_ARROW_RIGHT",
+    "DOWN_ARROW_RIGHT",
+});
+
+constexpr auto kProfileDialogKeys = std::to_array<std::string_view>({
+    "CONTROL_OK",
+    "CONTROL_CANCEL",
+    "CONTROL2_APPLY",
+    "FUNC_ADD",
+    "FUNC_LOAD",
+    "FUNC_DELETE",
+    "PROGRAM_LIST",
+});
+
+constexpr auto kCompositeDialogKeys = std::to_array<std::string_view>({
+    "CONTROL_MASK",
+    "CONTROL_TITLE",
+    "CONTROL_OSK",
+    "CONTROL_CLEAR",
+    "CONTROL_KEY",
+    "CONTROL_MACRO",
+    "CONTROL_MEDIA",
+    "CONTROL_FUNCTION",
+    "CONTROL_OK",
+    "CONTROL_CANCEL",
+    "FUNC_MACRO_ADD",
+    "FUNC_MACRO_DELETE",
+    "FUNC_MACRO_DELETE2",
+    "FUNC_MACRO_CLEAR",
+    "FUNC_MACRO_UP_TOP",
+    "FUNC_MACRO_UP",
+    "FUNC_MACRO_DOWN",
+    "FUNC_MACRO_DOWN_BOTTOM",
+    "FUNC_MACRO_RECORD",
+    "FUNC_MACRO_RECORD_DELAY",
+    "FUNC_MACRO_RECORD_DELAY2",
+    "FUNC_MACRO_LIST",
+    "FUNC_MACRO_LIST2",
+    "FUNC_MACRO_CYCLES",
+    "FUNC_MACRO_CYCLES_PROMPT",
+    "TISHI_SINGLE_STATIC",
+    "MARCO_NAME_SETTING",
+    "KEY_SETTING",
+    "MEDIA_SETTING_TISHI",
+    "FUNCTION_KEY_SETTING_TISHI",
+    "FUNC_KEY_INPUT",
+    "FUNC_KEY_RADIO_KB",
+    "FUNC_KEY_RADIO_KB_STATIC",
+    "FUNC_KEY_RADIO_MOU",
+    "FUNC_KEY_RADIO_MOU_STATIC",
+    "FUNC_KEY_COMBO_MOU",
+    "FUNC_MEDIA_SELECT",
+    "FUNC_FUNCTION_SELECT",
+});
+
+constexpr auto kUpdateDialogKeys = std::to_array<std::string_view>({
+    "CONTROL_UPStatic",
+    "CONTROL_UPCombox",
+    "CONTROL_CUPButton",
+    "CONTROL_UPButton",
+    "CONTROL_OPENButton",
+    "CONTROL_BACKUPButton",
+});
+
+// Whole-window state pictures, relative to the skin folder.
+constexpr auto kMainWindowPictures = std::to_array<std::string_view>({
+    "main_normal.jpg",
+    "main_over.jpg",
+    "main_down.jpg",
+    "main_disable.jpg",
+    "Arrow.jpg",
+    "main_color0.jpg",
+    "main_color1.jpg",
+});
+
+constexpr auto kCompositeDialogPictures = std::to_array<std::string_view>({
+    "key_normal.jpg",
+    "key_over.jpg",
+    "key_down.jpg",
+    "macro_normal.jpg",
+    "macro_over.jpg",
+    "macro_down.jpg",
+    "macro_disable.jpg",
+    "macro2_normal.jpg",
+    "macro2_over.jpg",
+    "macro2_down.jpg",
+    "macro2_disable.jpg",
+    "media_normal.jpg",
+    "media_over.jpg",
+    "media_down.jpg",
+    "function_normal.jpg",
+    "function_over.jpg",
+    "function_down.jpg",
+});
+
+constexpr auto kProfileDialogPictures = std::to_array<std::string_view>({
+    "Profile_normal.jpg",
+    "Profile_over.jpg",
+    "Profile_down.jpg",
+});
+
+constexpr auto kUpdateDialogPictures = std::to_array<std::string_view>({
+    "update_normal.jpg",
+    "update_over.jpg",
+});
+
+} // namespace brasslane::skin
