@@ -1,0 +1,116 @@
+#include "core/lighting/EffectList.h"
+#include "core/lighting/KeyColourTable.h"
+#include "core/lighting/LightingPanelRules.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace brasslane {
+namespace {
+
+TEST(EffectListTest, PositionsSkipEmptySlots) {
+    const std::array<std::uint8_t, 4> bytes{1, 0, 4, 20};
+    const EffectList list(bytes);
+    const EffectIndexTable table(list);
+    EXPECT_EQ(table.Size(), 3u);
+    EXPECT_EQ(table.TypeAt(0), 1);
+    EXPECT_EQ(table.TypeAt(1), 4);
+    EXPECT_EQ(table.TypeAt(2), 20);
+    EXPECT_EQ(table.TypeAt(3), -1);
+    EXPECT_EQ(table.PositionOf(4), 1);
+    EXPECT_EQ(table.PositionOf(2), -1);
+    EXPECT_EQ(table.PositionOf(0), -1); // empty slots are not positions
+    EXPECT_TRUE(list.SupportsPerKey());
+
+    std::array<std::uint8_t, 44> info{};
+    info[43] = 20; // the last slot counts
+    EXPECT_TRUE(EffectList::FromDeviceInfo(info).SupportsPerKey());
+    EXPECT_EQ(EffectList::FromDeviceInfo(std::span(info).first(5)), EffectList{});
+}
+
+TEST(PanelRulesTest, VisibilityFollowsTheEffect) {
+    using D = DirectionKind;
+    struct Row {
+        int effect;
+        bool brightness, speed;
+        D direction;
+        bool firstColour, firstToggle, secondPair, fourColour, userMode;
+    };
+    const Row rows[] = {
+        {0, false, false, D::kNone, false, false, false, false, false},
+        {1, true, true, D::kLeftRight, true, true, false, false, false},
+        {3, true, true, D::kLeftRight, false, true, false, false, false},
+        {4, true, true, D::kNone, false, false, false, false, false},
+        {6, true, false, D::kNone, false, false, true, false, false},
+        {12, true, true, D::kUpDown, false, false, false, false, false},
+        {17, true, false, D::kNone, false, false, false, true, false},
+        {18, true, false, D::kSpreadConverge, false, false, false, false, false},
+        {19, false, false, D::kNone, false, false, false, false, false},
+        {20, true, false, D::kNone, false, false, false, false, true},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.effect);
+        const PanelVisibility expected{r.brightness,  r.speed,      r.direction,  r.firstColour,
+                                       r.firstToggle, r.secondPair, r.fourColour, r.userMode};
+        EXPECT_EQ(VisibilityFor(r.effect), expected);
+    }
+    EXPECT_EQ(SelectionWriteOf(3), SelectionWrite::kEffectAndColourful);
+    EXPECT_EQ(SelectionWriteOf(16), SelectionWrite::kEffectOnly);
+    EXPECT_EQ(SelectionWriteOf(19), SelectionWrite::kNothing);
+    EXPECT_EQ(SelectionWriteOf(20), SelectionWrite::kEffectAndRepaint);
+}
+
+TEST(PanelRulesTest, ColourFieldsStopAt255) {
+    EXPECT_EQ(ColourFieldText("300"), "255");
+    EXPECT_EQ(ColourFieldText("255"), "255");
+    EXPECT_EQ(ColourFieldText(""), "");
+    EXPECT_EQ(ColourFieldText("99999999999999999999999"), "255");
+    EXPECT_EQ(ColourFieldText("0000000000000000000000007"), "0000000000000000000000007");
+    EXPECT_EQ(ColourFieldText("ab"), "ab");
+}
+
+TEST(KeyColourIndexTest, MatrixPlacesOfKeys) {
+    const std::pair<std::uint16_t, int> cases[] = {
+        {0x01, 0},  {0x57, 11},  {0x137, 14},  {0x45, 16},   {0x4A, 41},  {0x4E, 62},  {0x1C, 76},
+        {0x56, 85}, {0x136, 97}, {0x11C, 104}, {0x15C, 112}, {0x53, 124}, {0x146, -1}, {0x171, -1},
+    };
+    for (const auto& [scan, index] : cases) {
+        SCOPED_TRACE(scan);
+        EXPECT_EQ(KeyColourIndexOf(scan), index);
+    }
+
+    std::set<int> seen;
+    for (std::uint8_t index : KeyButtonColourIndices()) {
+        EXPECT_LT(index, kMatrixRows * kMatrixColumns);
+        seen.insert(index);
+        EXPECT_EQ(KeyColourIndexOf(ScanCodeOfColourIndex(index)), index == kFnColourIndex ? -1 : index);
+    }
+    EXPECT_EQ(seen.size(), kKeyButtonColourCount);
+    EXPECT_FALSE(IsKeyButtonColourIndex(kGKeyColourIndex));
+    EXPECT_FALSE(IsKeyButtonColourIndex(13));
+    EXPECT_FALSE(IsKeyButtonColourIndex(500));
+}
+
+TEST(KeyColourTableTest, EncodeExchangesAndDropsPlacesWithoutKeys) {
+    KeyColourTable table;
+    EXPECT_TRUE(table.Set(0, 0, {1, 2, 3}));
+    EXPECT_TRUE(table.Set(0, kFnColourIndex, {4, 5, 6}));
+    EXPECT_FALSE(table.Set(0, 13, {7, 7, 7}));
+    EXPECT_FALSE(table.Set(3, 0, {7, 7, 7}));
+    EXPECT_EQ(table.Get(5, 0), kBlack);
+
+    auto area = table.Encode(0, 126);
+    EXPECT_EQ((std::array<int, 4>{area[0], area[1], area[2], area[330]}), (std::array<int, 4>{2, 1, 3, 5}));
+    // A keyboard lighting fewer places gets zero beyond them.
+    area = table.Encode(0, 100);
+    EXPECT_EQ(area[330], 0);
+    EXPECT_EQ(table.Encode(1, 126), (std::array<std::uint8_t, 512>{}));
+
+    EXPECT_EQ(KeyColourChunkCount(126), 8u);
+    EXPECT_EQ(KeyColourChunkCount(128), 8u);
+    EXPECT_EQ(KeyColourChunkCount(0xFFFFFFFF), 9u); // never past the 512-byte area
+}
+
+} // namespace
+} // namespace brasslane
