@@ -80,13 +80,14 @@ bool PerKeyColours::ChooseMarkColour(Rgb colour) {
     }
     modes.header.markColour = colour;
     SaveHeader();
-    UserModeFile file = FileFor(Profile());
+    std::vector<std::pair<int, UserKeyEntry>> recoloured;
     for (std::uint8_t index : KeyButtonColourIndices()) {
         if (modes.marked[index]) {
             m_lighting.KeyColours().Set(Profile(), index, colour);
-            file.WriteKeyEntry(modes.mode, index, UserKeyEntry{colour, true});
+            recoloured.emplace_back(index, UserKeyEntry{colour, true});
         }
     }
+    FileFor(Profile()).WriteKeyEntries(modes.mode, recoloured);
     m_lighting.SendKeyColours();
     return true;
 }

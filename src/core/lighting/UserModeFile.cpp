@@ -173,6 +173,21 @@ bool UserModeFile::WriteKeyEntry(int mode, int index, const UserKeyEntry& entry)
     return IniFile(m_path).Write(ModeSection(mode), std::to_string(index), FormatKeyEntryText(entry));
 }
 
+bool UserModeFile::WriteKeyEntries(int mode, std::span<const std::pair<int, UserKeyEntry>> entries) {
+    if (!ValidMode(mode)) {
+        return false;
+    }
+    std::vector<std::pair<std::string, std::string>> values;
+    values.reserve(entries.size());
+    for (const auto& [index, entry] : entries) {
+        if (index < 0) {
+            return false;
+        }
+        values.emplace_back(std::to_string(index), FormatKeyEntryText(entry));
+    }
+    return IniFile(m_path).WriteMany(ModeSection(mode), values);
+}
+
 UserModeHeader UserModeFile::ReadModeHeader(int mode) const {
     UserModeHeader header;
     if (!ValidMode(mode)) {

@@ -10,7 +10,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
+#include <utility>
 #include <string_view>
 
 namespace brasslane {
@@ -66,6 +68,9 @@ public:
     bool WriteModeName(int mode, std::string_view name);
     UserKeyEntry ReadKeyEntry(int mode, int index) const;
     bool WriteKeyEntry(int mode, int index, const UserKeyEntry& entry);
+    // Several key entries of one mode in a single rewrite of the file (a recolour touches up
+    // to 106 keys; one rewrite per key would make it slow).
+    bool WriteKeyEntries(int mode, std::span<const std::pair<int, UserKeyEntry>> entries);
     UserModeHeader ReadModeHeader(int mode) const;
     bool WriteModeHeader(int mode, const UserModeHeader& header);
 

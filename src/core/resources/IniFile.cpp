@@ -341,15 +341,13 @@ std::vector<std::string> IniFile::Keys(std::string_view section) const {
     return keys;
 }
 
-bool IniFile::Write(std::string_view section, std::string_view key, std::string_view value) {
-    if (!ValidNames(section, key, value)) {
-        return false;
-    }
-    const LoadedText loaded = Load(m_path);
-    if (loaded.status == LoadStatus::Refused) {
-        return false;
-    }
-    const std::vector<Line> lines = SplitLines(loaded.text);
+namespace {
+
+// The file's text (without byte-order mark) with `key` set to `value` in `section`: over the
+// line of the existing key, else after the last entry (or the header) of the first section of
+// that name, else in a new section at the end.
+std::string SetEntry(std::string_view text, std::string_view section, std::string_view key, std::string_view value) {
+    const std::vector<Line> lines = SplitLines(text);
     std::string_view newline = "\n";
     for (const Line& line : lines) {
         if (!line.ending.empty()) {
@@ -359,8 +357,6 @@ bool IniFile::Write(std::string_view section, std::string_view key, std::string_
     }
     const std::string entryText = std::string(key) + "=" + EncodeValue(value);
 
-    // Where the entry goes: over the line of the existing key, else after the last entry (or the
-    // header) of the first section of that name, else into a new section at the end.
     std::optional<std::size_t> replaceAt = ForEachEntry(
         lines, section, [&](const ParsedLine& parsed, std::size_t) { return EqualsNoCase(parsed.name, key); });
     std::optional<std::size_t> insertAfter;
@@ -383,11 +379,7 @@ bool IniFile::Write(std::string_view section, std::string_view key, std::string_
     }
 
     std::string out;
-    out.reserve(loaded.text.size() + entryText.size() + section.size() + 8);
-    if (loaded.encoding != Encoding::Utf8) {
-        // A converted UTF-16 file keeps a byte-order mark so that it is still recognised as Unicode.
-        out += "\xEF\xBB\xBF";
-    }
+    out.reserve(text.size() + entryText.size() + section.size() + 8);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (replaceAt == i) {
             out += entryText;
@@ -418,7 +410,35 @@ bool IniFile::Write(std::string_view section, std::string_view key, std::string_
         out += entryText;
         out += newline;
     }
-    return ReplaceFile(m_path, out);
+    return out;
+}
+
+} // namespace
+
+bool IniFile::Write(std::string_view section, std::string_view key, std::string_view value) {
+    const std::pair<std::string, std::string> entry{std::string(key), std::string(value)};
+    return WriteMany(section, std::span(&entry, 1));
+}
+
+bool IniFile::WriteMany(std::string_view section, std::span<const std::pair<std::string, std::string>> entries) {
+    for (const auto& [key, value] : entries) {
+        if (!ValidNames(section, key, value)) {
+            return false;
+        }
+    }
+    const LoadedText loaded = Load(m_path);
+    if (loaded.status == LoadStatus::Refused) {
+        return false;
+    }
+    std::string text = loaded.text;
+    for (const auto& [key, value] : entries) {
+        text = SetEntry(text, section, key, value);
+    }
+    if (loaded.encoding != Encoding::Utf8) {
+        // A converted UTF-16 file keeps a byte-order mark so that it is still recognised as Unicode.
+        text.insert(0, "\xEF\xBB\xBF");
+    }
+    return ReplaceFile(m_path, text);
 }
 
 } // namespace brasslane

@@ -12,6 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <span>
+#include <utility>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,6 +51,8 @@ public:
     // an empty key, a key with '=' or starting with '[', ';' or '#', blanks around a name) or
     // the file cannot be read or written; the old file is then untouched.
     bool Write(std::string_view section, std::string_view key, std::string_view value);
+    // Sets several keys of one section with a single rewrite of the file (all or nothing).
+    bool WriteMany(std::string_view section, std::span<const std::pair<std::string, std::string>> entries);
 
 private:
     std::filesystem::path m_path;

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <sys/resource.h>
 
@@ -167,6 +169,22 @@ TEST(IniFileTest, WriteKeepsEveryOtherLine) {
     IniFile unterminated(dir / "b.ini");
     ASSERT_TRUE(unterminated.Write("S", "L", "w"));
     EXPECT_EQ(ReadBytes(dir / "b.ini"), "[S]\nK=v\nL=w\n");
+}
+
+TEST(IniFileTest, WriteManyIsOneRewriteAndAllOrNothing) {
+    TempFolder dir;
+    WriteBytes(dir / "m.ini", "[Mode0]\n1=old\n");
+    IniFile ini(dir / "m.ini");
+
+    const std::vector<std::pair<std::string, std::string>> entries{{"1", "a"}, {"2", "b"}, {"3", "c"}};
+    ASSERT_TRUE(ini.WriteMany("mode0", entries));
+    EXPECT_EQ(ReadBytes(dir / "m.ini"), "[Mode0]\n1=a\n2=b\n3=c\n");
+
+    // One bad key refuses the whole batch and leaves the file as it was.
+    const std::vector<std::pair<std::string, std::string>> bad{{"4", "d"}, {"x=y", "e"}};
+    EXPECT_FALSE(ini.WriteMany("Mode0", bad));
+    EXPECT_EQ(ReadBytes(dir / "m.ini"), "[Mode0]\n1=a\n2=b\n3=c\n");
+    EXPECT_EQ(FilesIn(dir.Path()), 1u);
 }
 
 TEST(IniFileTest, WrittenValuesReadBackUnchanged) {
