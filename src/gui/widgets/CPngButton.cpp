@@ -1,0 +1,199 @@
+#include "gui/widgets/CPngButton.h"
+
+#include <QEnterEvent>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace brasslane::gui {
+
+namespace {
+
+QPixmap Cut(const QImage& picture, const QPoint& origin, const QSize& size) {
+    if (picture.isNull() || size.isEmpty()) {
+        return {};
+    }
+    return QPixmap::fromImage(picture.copy(QRect(origin, size)));
+}
+
+int Index(Face face) {
+    return static_cast<int>(face);
+}
+
+// Light text on dark faces, dark text on light ones, judged by the face's average brightness.
+QColor CaptionColourFor(const QPixmap& face) {
+    if (face.isNull()) {
+        return QColor(0xDA, 0xDF, 0xE6);
+    }
+    const QImage tiny = face.toImage().scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QColor average = tiny.pixelColor(0, 0);
+    const double luma = 0.299 * average.red() + 0.587 * average.green() + 0.114 * average.blue();
+    return luma > 140 ? QColor(0x1E, 0x18, 0x0F) : QColor(0xDA, 0xDF, 0xE6);
+}
+
+} // namespace
+
+CPngButton::CPngButton(QWidget* parent) : QAbstractButton(parent) {
+    setAttribute(Qt::WA_Hover);
+    setFocusPolicy(Qt::NoFocus);
+    setMouseTracking(true);
+}
+
+void CPngButton::SetFaces(const StatePictures& pictures, const QPoint& origin, const QSize& size, FaceRule rule) {
+    m_origin = origin;
+    m_faceSize = size;
+    const QPixmap normal = Cut(pictures.normal, origin, size);
+    const QPixmap over = Cut(pictures.over, origin, size);
+    const QPixmap down = Cut(pictures.down, origin, size);
+    const QPixmap disable = Cut(pictures.disable, origin, size);
+    switch (rule) {
+    case FaceRule::Push:
+        m_faces[Index(Face::Normal)] = normal, m_faces[Index(Face::Over)] = over, m_faces[Index(Face::Down)] = down;
+        m_faces[Index(Face::Disabled)] = normal, m_faces[Index(Face::Selected)] = normal;
+        break;
+    case FaceRule::Apply:
+        m_faces[Index(Face::Normal)] = normal, m_faces[Index(Face::Over)] = over, m_faces[Index(Face::Down)] = down;
+        m_faces[Index(Face::Disabled)] = disable, m_faces[Index(Face::Selected)] = normal;
+        break;
+    case FaceRule::Choice:
+        m_faces[Index(Face::Normal)] = normal, m_faces[Index(Face::Over)] = over, m_faces[Index(Face::Down)] = down;
+        m_faces[Index(Face::Disabled)] = normal, m_faces[Index(Face::Selected)] = disable;
+        break;
+    case FaceRule::LockIndicator:
+        for (Face face : {Face::Normal, Face::Over, Face::Down, Face::Disabled}) {
+            m_faces[Index(face)] = normal;
+        }
+        m_faces[Index(Face::Selected)] = over;
+        break;
+    }
+    UpdateCaptionColours();
+    update();
+}
+
+void CPngButton::UpdateCaptionColours() {
+    for (int i = 0; i < 5; ++i) {
+        m_captionColours[i] = CaptionColourFor(m_faces[i]);
+    }
+}
+
+void CPngButton::SetSingleFace(const QImage& picture, const QPoint& origin, const QSize& size) {
+    m_origin = origin;
+    m_faceSize = size;
+    const QPixmap face = Cut(picture, origin, size);
+    for (QPixmap& slot : m_faces) {
+        slot = face;
+    }
+    UpdateCaptionColours();
+    update();
+}
+
+void CPngButton::SetFacePicture(const QImage& picture) {
+    const QPixmap face = QPixmap::fromImage(picture);
+    for (QPixmap& slot : m_faces) {
+        slot = face;
+    }
+    m_faceSize = picture.size();
+    UpdateCaptionColours();
+    update();
+}
+
+void CPngButton::SetOverridePicture(const QImage& picture) {
+    m_override = Cut(picture, m_origin, m_faceSize.isEmpty() ? size() : m_faceSize);
+    m_overrideCaptionColour = CaptionColourFor(m_override);
+    update();
+}
+
+void CPngButton::ClearOverridePicture() {
+    m_override = QPixmap();
+    update();
+}
+
+void CPngButton::SetSelected(bool selected) {
+    if (m_selected != selected) {
+        m_selected = selected;
+        update();
+    }
+}
+
+void CPngButton::SetTint(std::optional<QColor> tint) {
+    m_tint = tint;
+    update();
+}
+
+void CPngButton::SetTextColour(std::optional<QColor> colour) {
+    m_textColour = colour;
+    update();
+}
+
+Face CPngButton::CurrentFace() const {
+    if (!isEnabled()) {
+        return Face::Disabled;
+    }
+    if (isDown()) {
+        return Face::Down;
+    }
+    if (m_selected || (isCheckable() && isChecked())) {
+        return Face::Selected;
+    }
+    if (m_hover) {
+        return Face::Over;
+    }
+    return Face::Normal;
+}
+
+const QPixmap& CPngButton::FacePixmap(Face face) const {
+    return m_faces[Index(face)];
+}
+
+QSize CPngButton::sizeHint() const {
+    return m_faceSize.isEmpty() ? QSize(80, 24) : m_faceSize;
+}
+
+void CPngButton::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const Face current = CurrentFace();
+    const bool overridden = !m_override.isNull();
+    const QPixmap& face = overridden ? m_override : m_faces[Index(current)];
+    if (!face.isNull()) {
+        painter.drawPixmap(0, 0, face);
+    }
+    if (m_tint) {
+        // Screen blending colours the key while its legend stays readable as a lighter shade.
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setCompositionMode(QPainter::CompositionMode_Screen);
+        QPainterPath path;
+        path.addRoundedRect(QRectF(rect()).adjusted(2.5, 2, -2.5, -4), 5, 5);
+        painter.fillPath(path, *m_tint);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    }
+    if (!text().isEmpty()) {
+        painter.setFont(font());
+        painter.setPen(m_textColour.value_or(overridden ? m_overrideCaptionColour : m_captionColours[Index(current)]));
+        QRect area = rect();
+        if (current == Face::Down) {
+            area.translate(0, 1);
+        }
+        painter.drawText(area, Qt::AlignCenter | Qt::TextWordWrap, text());
+    }
+}
+
+void CPngButton::enterEvent(QEnterEvent* event) {
+    m_hover = true;
+    update();
+    QAbstractButton::enterEvent(event);
+}
+
+void CPngButton::leaveEvent(QEvent* event) {
+    m_hover = false;
+    update();
+    QAbstractButton::leaveEvent(event);
+}
+
+void CPngButton::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::EnabledChange) {
+        m_hover = m_hover && isEnabled();
+        update();
+    }
+    QAbstractButton::changeEvent(event);
+}
+
+} // namespace brasslane::gui
