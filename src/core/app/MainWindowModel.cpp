@@ -1,0 +1,461 @@
+#include "core/app/MainWindowModel.h"
+
+#include "core/app/AppCore.h"
+#include "core/app/Messages.h"
+#include "core/lighting/KeyColourTable.h"
+
+#include <charconv>
+#include <mutex>
+
+namespace brasslane {
+
+namespace {
+
+constexpr int kProfileCount = 3;
+constexpr int kPerKeyEffect = 20;
+constexpr std::string_view kFlipKey = "Flip";
+
+// The colour index of a button in lighting mode; -1 for buttons without a colour (G keys).
+int ColourIndexOf(KeyButtonId button) {
+    switch (button.kind) {
+    case KeyButtonId::Kind::kKey:
+        return KeyColourIndexOf(button.scanCode);
+    case KeyButtonId::Kind::kFn:
+        return kFnColourIndex;
+    case KeyButtonId::Kind::kGKey:
+        break;
+    }
+    return -1;
+}
+
+// The stored flip text as a number; nullopt when it is not a whole number.
+std::optional<long long> ParseFlip(const std::string& text) {
+    long long value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+} // namespace
+
+MainWindowModel::MainWindowModel(AppCore& core, MainWindowView& view)
+    : m_core(core), m_view(view), m_switch(core.Profiles(), core.Working(), core.Ui(), core.Text(), m_managerFlags,
+                                           ProfileSwitchHooks{
+                                               [this] { return m_view.IsKeyDialogOpen(); },
+                                               [this] { return m_modified; },
+                                               [this] { SetModified(false); },
+                                               [this] { return Apply(); },
+                                               [this](int) { m_view.RefreshKeyButtons(); },
+                                               [this] { RebuildProfileMenu(); },
+                                           }) {
+    m_core.Profiles().SetSyncHooks(ProfileSyncHooks{
+        [this](int) { m_view.RefreshKeyButtons(); },
+        [this] { SetModified(false); },
+    });
+}
+
+MainWindowModel::~MainWindowModel() {
+    m_core.Profiles().SetSyncHooks({});
+}
+
+std::optional<std::size_t> MainWindowModel::RecordOf(KeyButtonId button) {
+    const std::optional<std::size_t> slot = ButtonSlot(button);
+    if (!slot) {
+        return std::nullopt;
+    }
+    const int active = m_core.State().activeProfile.load();
+    const std::size_t area = active >= 0 && active < kProfileCount ? static_cast<std::size_t>(active) : 0;
+    return RecordIndex(area, *slot);
+}
+
+KeyButtonState MainWindowModel::ButtonState(KeyButtonId button) {
+    KeyButtonState state;
+    if (!IsKeyButton(button)) {
+        return state;
+    }
+    state.exists = true;
+    if (const std::optional<std::size_t> record = RecordOf(button)) {
+        WorkingImage& working = m_core.Working();
+        std::lock_guard lock(working.lock);
+        const KeyEntry entry = working.image.Entry(*record);
+        state.assigned = entry.type != 0;
+        state.selectionFlag = entry.selection != 0;
+        state.caption = ButtonCaption(button, entry, working.image.macros, m_core.Text());
+    }
+    if (PerKeyShown()) {
+        const int index = ColourIndexOf(button);
+        if (index >= 0) {
+            state.colour = m_core.Lighting().KeyColours().Get(m_core.Lighting().State().profile, index);
+        }
+    }
+    return state;
+}
+
+void MainWindowModel::SetModified(bool modified) {
+    m_modified = modified;
+    m_view.SetApplyEnabled(modified);
+}
+
+bool MainWindowModel::KeySelectionMode() const {
+    return m_core.State().keySelectionMode.load();
+}
+
+bool MainWindowModel::LightingSwitchOn() const {
+    return m_core.KeyColours().SwitchOn();
+}
+
+bool MainWindowModel::PerKeyShown() const {
+    return m_core.KeyColours().SwitchOn() && m_core.Lighting().State().effect == kPerKeyEffect;
+}
+
+int MainWindowModel::FlipSetting() const {
+    const std::string text = m_core.Settings().ReadString(SettingsStore::kProfilesSection, kFlipKey, "0");
+    return ParseFlip(text) == 1 ? 1 : 0;
+}
+
+int MainWindowModel::ToggleFlip() {
+    const std::string text = m_core.Settings().ReadString(SettingsStore::kProfilesSection, kFlipKey, "0");
+    const std::optional<long long> stored = ParseFlip(text);
+    // Only a clean 0 becomes 1; 1 and anything unexpected become 0, repairing the entry.
+    const int next = stored == 0 ? 1 : 0;
+    if (!m_core.Settings().WriteString(SettingsStore::kProfilesSection, kFlipKey, std::to_string(next))) {
+        const int unchanged = FlipSetting();
+        m_view.SetFlip(unchanged);
+        return unchanged;
+    }
+    m_view.SetFlip(next);
+    return next;
+}
+
+void MainWindowModel::KeyClicked(KeyButtonId button) {
+    if (!IsKeyButton(button)) {
+        return;
+    }
+    if (m_core.KeyColours().SwitchOn()) {
+        const int index = ColourIndexOf(button);
+        if (index >= 0 && m_core.KeyColours().ClickKey(index)) {
+            m_view.RefreshKeyButtons();
+        }
+        return;
+    }
+    const std::optional<std::size_t> slot = ButtonSlot(button);
+    if (!slot) {
+        return; // Fn has no entry: it acts in lighting mode only
+    }
+    // Editing needs the real active profile: an entry of another profile's area must never be
+    // changed in its place.
+    const int active = m_core.Profiles().GetActiveProfile();
+    if (active < 0) {
+        return;
+    }
+    const std::size_t record = RecordIndex(static_cast<std::size_t>(active), *slot);
+    if (!KeySelectionMode()) {
+        m_view.OpenKeyDialog(button, record, button == KeyButtonId::G(9));
+        m_view.RefreshKeyButtons();
+        return;
+    }
+    {
+        WorkingImage& working = m_core.Working();
+        std::lock_guard lock(working.lock);
+        KeyEntry entry = working.image.Entry(record);
+        entry.selection = entry.selection != 0 ? 0 : 1;
+        working.image.SetEntry(record, entry);
+    }
+    SetModified(true);
+    m_view.RefreshKeyButtons();
+}
+
+void MainWindowModel::ToggleKeySelectionMode() {
+    const bool on = !KeySelectionMode();
+    m_core.State().keySelectionMode.store(on);
+    m_view.SetSwitchCaption(m_core.Text().Text(on ? "MAIN_SWITCH_COLOR_TEXT" : "MAIN_SWITCH_FUNCTION_TEXT"));
+    m_view.RefreshKeyButtons();
+}
+
+bool MainWindowModel::ProfileButton(int profile) {
+    if (profile < 0 || profile >= kProfileCount) {
+        return false;
+    }
+    LightingModel& lighting = m_core.Lighting();
+    lighting.SetProfile(profile);
+    lighting.Load(false);
+    if (lighting.SupportsPerKey()) {
+        m_core.KeyColours().LoadMode(profile);
+    }
+    m_view.RefreshLightingPanel();
+    if (m_core.KeyColours().SwitchOn()) {
+        SwitchOffSteps();
+    }
+    if (profile == m_core.Profiles().GetActiveProfile()) {
+        return true;
+    }
+    if (!SwitchProfile(profile)) {
+        return false;
+    }
+    m_view.SetProfileButtons(profile);
+    m_core.State().keySelectionMode.store(false);
+    m_view.SetSwitchCaption(m_core.Text().Text("MAIN_SWITCH_FUNCTION_TEXT"));
+    m_view.RefreshKeyButtons();
+    return true;
+}
+
+bool MainWindowModel::RestoreDefaults() {
+    const MessageAnswer answer =
+        m_core.Ui().ShowMessage(m_core.Text().Text("MAIN_PROMPT_DEFAULT"), std::string(), MessageButtons::kYesNo);
+    if (answer != MessageAnswer::kYes) {
+        return false;
+    }
+    // Without the active profile there is no area to reset.
+    const int active = m_core.Profiles().GetActiveProfile();
+    if (active < 0) {
+        return false;
+    }
+    ResetButtonEntries(m_core.Working(), static_cast<std::size_t>(active));
+    m_view.RefreshKeyButtons();
+    SetModified(true);
+
+    m_core.Lighting().ResetToDefaults();
+    m_view.RefreshLightingPanel();
+    Apply();
+    if (!m_core.KeyColours().SwitchOn()) {
+        SwitchOffSteps();
+    }
+    return true;
+}
+
+bool MainWindowModel::Apply() {
+    m_view.ShowBusy(true);
+    bool done = true;
+    if (m_modified) {
+        ProfileStore& profiles = m_core.Profiles();
+        std::lock_guard lock(m_core.Working().lock);
+        // Both run whatever the first gives: the keyboard is written even when the cache file
+        // cannot be, and the edit then stays pending so that Apply can be tried again.
+        const bool saved = profiles.SaveToCacheFile(false);
+        const bool written = profiles.TakeSnapshotAndUpload(false);
+        done = saved && written;
+        if (done) {
+            SetModified(false);
+        }
+    }
+    m_view.ShowBusy(false);
+    return done;
+}
+
+void MainWindowModel::Ok() {
+    Apply();
+    m_view.HideWindow();
+}
+
+void MainWindowModel::Cancel() {
+    m_view.HideWindow();
+}
+
+void MainWindowModel::SwitchOffSteps() {
+    m_core.KeyColours().SetSwitch(false);
+    m_view.RefreshKeyButtons();
+    m_view.RefreshLightingPanel();
+}
+
+bool MainWindowModel::SetLightingSwitch(bool on) {
+    if (!on) {
+        SwitchOffSteps();
+        return true;
+    }
+    m_core.KeyColours().SetSwitch(true);
+    m_view.RefreshKeyButtons();
+    // Entering lighting mode selects the keyboard's profile again, which settles pending key
+    // edits first.
+    if (!SwitchProfile(m_core.Lighting().State().profile)) {
+        return false;
+    }
+    m_view.RefreshLightingPanel();
+    if (PerKeyShown()) {
+        m_view.RefreshKeyButtons();
+    }
+    return true;
+}
+
+bool MainWindowModel::Import(const std::filesystem::path& path) {
+    ProfileStore& profiles = m_core.Profiles();
+    if (profiles.ValidateProfileFile(path) != ProfileFileCheck::kValid) {
+        m_core.Ui().ShowMessage(m_core.Text().Text("MAIN_PROMPT_INPORT"), std::string(), MessageButtons::kOk);
+        return false;
+    }
+    bool saved = false;
+    bool written = false;
+    {
+        std::lock_guard lock(m_core.Working().lock);
+        // Loading replaces the whole image or nothing, so a file that changed since it was
+        // checked leaves the working image as it was instead of emptied.
+        if (!profiles.LoadProfileFile(path)) {
+            m_core.Ui().ShowMessage(m_core.Text().Text("MAIN_PROMPT_INPORT"), std::string(), MessageButtons::kOk);
+            return false;
+        }
+        saved = profiles.SaveToCacheFile(false);
+        written = profiles.TakeSnapshotAndUpload(true);
+        m_view.RefreshKeyButtons();
+    }
+    // An import the keyboard did not take stays pending, so that Apply can send it again.
+    SetModified(!(saved && written));
+    return true;
+}
+
+bool MainWindowModel::Export(const std::filesystem::path& path, std::string* error) {
+    return m_core.Profiles().SaveProfileFile(path, true, error);
+}
+
+bool MainWindowModel::MenuCommand(std::uint32_t command) {
+    const std::optional<int> profile = ProfileMenu::ProfileOfCommand(command);
+    if (!profile || *profile < 0) {
+        return false;
+    }
+    return ProfileButton(*profile);
+}
+
+bool MainWindowModel::SwitchProfile(int profile) {
+    return m_switch.Switch(profile);
+}
+
+void MainWindowModel::RebuildProfileMenu() {
+    m_menu.Build(m_core.State().activeProfile.load(), m_core.Profiles().ProfileCacheFile(), m_core.Text());
+    m_view.RefreshProfileMenu();
+}
+
+void MainWindowModel::Open() {
+    if (m_core.Connection().publishedState.load() != 0) {
+        m_view.ShowWindow();
+        return;
+    }
+    m_core.Ui().ShowMessage(m_core.Text().Text("MAIN_NO_DEVICE_PROMPT"), std::string(), MessageButtons::kOk);
+}
+
+bool MainWindowModel::CloseSequence() {
+    m_view.HideWindow();
+    if (!m_view.CloseSubDialogs()) {
+        return false;
+    }
+    SetModified(false);
+    m_core.FreeImages();
+    m_view.EndApplication();
+    return true;
+}
+
+void MainWindowModel::OnProfileSync() {
+    m_core.Profiles().SyncFromKeyboard(false);
+    const int active = m_core.State().activeProfile.load();
+    LightingModel& lighting = m_core.Lighting();
+    if (active >= 0 && active < kProfileCount) {
+        m_view.SetProfileButtons(active);
+        lighting.SetProfile(active);
+    }
+    m_core.KeyColours().ReadSwitch();
+    lighting.Load(true);
+    m_view.RefreshLightingPanel();
+    if (lighting.SupportsPerKey()) {
+        m_view.RefreshKeyButtons();
+    }
+    RebuildProfileMenu();
+}
+
+void MainWindowModel::OnSettingsReset() {
+    for (std::size_t area = 0; area < kProfileCount; ++area) {
+        ResetButtonEntries(m_core.Working(), area);
+    }
+    SetModified(true);
+    SwitchOffSteps();
+    LightingModel& lighting = m_core.Lighting();
+    lighting.Load(false);
+    if (lighting.SupportsPerKey()) {
+        m_core.KeyColours().RestoreAllProfiles(lighting.KeyboardProfile());
+    }
+    m_view.RefreshLightingPanel();
+    m_view.RefreshKeyButtons();
+}
+
+std::intptr_t MainWindowModel::OnMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
+    switch (message) {
+    case MSG_OPEN:
+        if (wParam != kCodeOpen) {
+            return 0;
+        }
+        Open();
+        return 1;
+    case MSG_KILL:
+        if (wParam != kCodeKill) {
+            return 0;
+        }
+        CloseSequence();
+        return 1;
+    case MSG_INIT:
+        if (wParam != kCodeInit) {
+            return 0;
+        }
+        m_startupFinished = true;
+        SetModified(false);
+        m_view.SetFlip(FlipSetting());
+        m_view.SetSwitchCaption(
+            m_core.Text().Text(KeySelectionMode() ? "MAIN_SWITCH_COLOR_TEXT" : "MAIN_SWITCH_FUNCTION_TEXT"));
+        RebuildProfileMenu();
+        m_view.HideWindow();
+        return 1;
+    case MSG_PROFILE_SYNC:
+        if (wParam != kCodeProf) {
+            return 0;
+        }
+        OnProfileSync();
+        return 1;
+    case MSG_DEVICE_LOST:
+        if (wParam != 0) {
+            return 0;
+        }
+        m_view.CloseSubDialogs();
+        return 1;
+    case MSG_LANGUAGE:
+        if (wParam != kCodeLang) {
+            return 0;
+        }
+        static_cast<void>(lParam); // the view applies the language index to its own texts
+        m_view.SetSwitchCaption(
+            m_core.Text().Text(KeySelectionMode() ? "MAIN_SWITCH_COLOR_TEXT" : "MAIN_SWITCH_FUNCTION_TEXT"));
+        RebuildProfileMenu();
+        m_view.RefreshKeyButtons();
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+bool MainWindowModel::TrayCommand(std::uint32_t command) {
+    switch (command) {
+    case kCommandTrayOpen:
+        Open();
+        return true;
+    case kCommandTrayExit:
+        CloseSequence();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool MainWindowModel::OnTimer(int id) {
+    switch (id) {
+    case kTimerLightingReload:
+        m_core.Lighting().Load(false);
+        m_view.RefreshLightingPanel();
+        if (PerKeyShown()) {
+            m_view.RefreshKeyButtons();
+        }
+        return true;
+    case kTimerSettingsReset:
+        OnSettingsReset();
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace brasslane

@@ -1,0 +1,74 @@
+#include "core/app/ProfileSwitch.h"
+
+#include "core/app/UiSink.h"
+#include "core/profiles/ProfileImage.h"
+#include "core/profiles/ProfileStore.h"
+#include "core/resources/Language.h"
+
+#include <mutex>
+
+namespace brasslane {
+
+namespace {
+
+constexpr int kProfileCount = 3;
+
+} // namespace
+
+ProfileSwitch::ProfileSwitch(ProfileStore& store, WorkingImage& working, UiSink& ui, Language& language,
+                             ProfileManagerFlags& manager, ProfileSwitchHooks hooks)
+    : m_store(store), m_working(working), m_ui(ui), m_language(language), m_manager(manager),
+      m_hooks(std::move(hooks)) {}
+
+bool ProfileSwitch::Switch(int profile) {
+    if (profile < 0) {
+        return false;
+    }
+    if (profile >= kProfileCount) {
+        profile = 0;
+    }
+    if (m_hooks.keyDialogOpen()) {
+        m_ui.ShowMessage(m_language.Text("PROFILE_SEELCT_PROMPT2"), std::string(), MessageButtons::kOk);
+        return false;
+    }
+
+    bool taken = false;
+    if ((m_manager.unappliedChanges || m_hooks.isModified()) && !m_asking) {
+        m_asking = true;
+        const MessageAnswer answer =
+            m_ui.ShowMessage(m_language.Text("PROFILE_SELECT_PROMPT"), std::string(), MessageButtons::kYesNo);
+        m_asking = false;
+        if (answer == MessageAnswer::kYes) {
+            if (!m_hooks.apply()) {
+                return false;
+            }
+        } else {
+            m_hooks.clearModified();
+            if (m_store.GetActiveProfile() >= 0) {
+                std::lock_guard lock(m_working.lock);
+                // The cache file holds what was last applied. Loading replaces the image only
+                // when the file is sound; otherwise the keyboard itself is read back, so the
+                // discarded edits never survive a failed load.
+                if (!m_store.LoadProfileFile(m_store.ProfileCacheFile())) {
+                    m_store.SyncFromKeyboard(false);
+                }
+            }
+        }
+        taken = m_store.SetActiveProfile(profile);
+    } else {
+        taken = m_store.SetActiveProfile(profile);
+        if (m_manager.rowCount > 0) {
+            m_manager.checkedRow = profile;
+            m_manager.unappliedChanges = false;
+        }
+    }
+
+    {
+        std::lock_guard lock(m_working.lock);
+        m_hooks.refreshKeyButtons(taken ? profile : -1);
+    }
+    m_hooks.rebuildMenu();
+    return taken;
+}
+
+} // namespace brasslane
