@@ -20,7 +20,9 @@ static_assert(kStepsOffset + kMaxMacroSteps * kStepSize == kMacroBlockSize);
 
 // A step state is a press (0) or a release (1); anything else counts as a press so that a
 // damaged block can never produce a state the encoders do not know.
-std::uint16_t NormalState(std::uint16_t state) { return state == 1 ? 1 : 0; }
+std::uint16_t NormalState(std::uint16_t state) {
+    return state == 1 ? 1 : 0;
+}
 
 } // namespace
 

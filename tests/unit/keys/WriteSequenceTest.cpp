@@ -1,0 +1,261 @@
+#include "core/keys/WriteSequence.h"
+
+#include "core/device/ConnectionState.h"
+#include "core/device/DeviceLink.h"
+#include "core/device/KeyboardFinder.h"
+#include "core/keys/KeyAction.h"
+#include "core/keys/MacroBlob.h"
+#include "core/profiles/ProfileImage.h"
+#include "platform/sim/SimHidBackend.h"
+#include "platform/sim/SimKeyboard.h"
+#include "KeysTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace brasslane {
+namespace {
+
+constexpr std::uint8_t kPattern = 0xAB;
+
+class WriteSequence : public ::testing::Test {
+protected:
+    void Connect(sim::SimModel model = sim::SimModel::k7672, int macroUnits = 0x40) {
+        m_keyboard = std::make_unique<sim::SimKeyboard>(model);
+        auto info = m_keyboard->Info();
+        info[11] = static_cast<std::uint8_t>(macroUnits);
+        m_keyboard->SetInfo(info);
+        // Key maps the write must replace (or leave alone).
+        m_keyboard->SetKeyMaps(std::vector<std::uint8_t>(3 * m_keyboard->BlockSize(), kPattern));
+        m_backend = std::make_unique<sim::SimHidBackend>(*m_keyboard);
+        m_link = std::make_unique<DeviceLink>(*m_backend);
+        ASSERT_TRUE(ConnectKeyboard(*m_link, m_connection));
+        ASSERT_EQ(ReadConnectionData(*m_link, m_connection), kStatusSuccess);
+        m_keyboard->ClearRequestLog();
+    }
+
+    void Assign(std::size_t area, ScanCode key, AssignmentType type, std::uint32_t param = 0) {
+        KeyEntry entry;
+        entry.type = static_cast<std::uint16_t>(type);
+        entry.param = param;
+        m_working.image.SetEntry(RecordIndex(area, ToScanIndex(key)), entry);
+    }
+
+    bool Write(bool allProfiles, int currentProfile) {
+        // What taking the snapshot does, without the text pool (the key maps do not use it).
+        m_snapshot.image = m_working.image;
+        return WriteConfiguration(m_snapshot, m_working, allProfiles, currentProfile, *m_link, m_connection, m_ui,
+                                  m_language.Get());
+    }
+
+    std::vector<std::uint8_t> Block(std::size_t profile) const {
+        const auto maps = m_keyboard->KeyMaps();
+        const std::size_t size = m_keyboard->BlockSize();
+        return {maps.begin() + static_cast<std::ptrdiff_t>(profile * size),
+                maps.begin() + static_cast<std::ptrdiff_t>((profile + 1) * size)};
+    }
+
+    std::vector<std::uint8_t> Commands() const {
+        std::vector<std::uint8_t> commands;
+        for (const auto& frame : m_keyboard->RequestLog()) {
+            commands.push_back(frame[3]);
+        }
+        return commands;
+    }
+
+    static std::vector<MacroBlock> Macros(std::initializer_list<std::uint16_t> ids) {
+        std::vector<MacroBlock> macros;
+        for (std::uint16_t id : ids) {
+            MacroBlock macro;
+            macro.id = id;
+            macro.name = u"macro " + std::u16string(1, static_cast<char16_t>(u'0' + id % 10));
+            macro.steps = {{20, 0x1D, 0}, {30, 0x1D, 1}};
+            macros.push_back(macro);
+        }
+        return macros;
+    }
+
+    test::TempLanguage m_language{test::StandardTexts()};
+    test::RecordingUiSink m_ui;
+    WorkingImage m_working;
+    UploadSnapshot m_snapshot;
+    ConnectionState m_connection;
+    std::unique_ptr<sim::SimKeyboard> m_keyboard;
+    std::unique_ptr<sim::SimHidBackend> m_backend;
+    std::unique_ptr<DeviceLink> m_link;
+};
+
+TEST_F(WriteSequence, WritesTheCurrentProfilesKeyMap) {
+    Connect();
+    // Every key of profile 2 disabled, then a few given functions.
+    for (std::size_t slot = 0; slot < 256; ++slot) {
+        m_working.image.SetEntry(RecordIndex(1, slot), KeyEntry{1, 0, 0, 0, 0});
+    }
+    Assign(1, 0x1E, AssignmentType::kKey, 0x120); // A -> Mute
+    Assign(1, 0x28, AssignmentType::kMedia, 1);   // the key at position 99 -> Play/Pause
+    Assign(1, 0x1B, AssignmentType::kKey, 0x1E);  // the key at position 106: overridden by 99
+    Assign(1, 0x10, AssignmentType::kDefault, 0); // Q keeps its function
+    Assign(0, 0x1E, AssignmentType::kKey, 0x30);  // another profile: not written
+
+    ASSERT_TRUE(Write(false, 1));
+    EXPECT_TRUE(m_ui.messages.empty());
+    const auto block = Block(1);
+    const auto defaults = BuiltInDefaultKeyMap();
+    EXPECT_EQ(KeyAction::At(block, 19), (KeyAction{2, 2, 0xCD}));
+    EXPECT_EQ(KeyAction::At(block, 99), (KeyAction{3, 0xCD, 0x00}));
+    EXPECT_EQ(KeyAction::At(block, 106), KeyAction::At(block, 99));
+    EXPECT_EQ(KeyAction::At(block, 18), KeyAction::At(defaults, 18)); // Q
+    for (std::size_t i = 0; i < 126; ++i) {
+        const KeyAction d = KeyAction::At(defaults, i);
+        if (d == KeyAction{5, 0, 0} || d == KeyAction{0, 0, 0} || d == KeyAction{5, 2, 2} || DecodePosition(d) == 0) {
+            EXPECT_EQ(KeyAction::At(block, i), d) << i;
+        } else if (i != 19 && i != 99 && i != 106 && i != 18) {
+            EXPECT_EQ(KeyAction::At(block, i), KeyAction{}) << i;
+        }
+    }
+    EXPECT_EQ(Block(0), std::vector<std::uint8_t>(378, kPattern));
+    EXPECT_EQ(Block(2), std::vector<std::uint8_t>(378, kPattern));
+
+    // One bracket: begin, the macro area, the key map, end.
+    const auto commands = Commands();
+    ASSERT_GE(commands.size(), 4u);
+    EXPECT_EQ(commands.front(), 1);
+    EXPECT_EQ(commands[1], 10);
+    EXPECT_EQ(commands.back(), 2);
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), 8), 7); // 378 bytes in 56-byte chunks
+}
+
+TEST_F(WriteSequence, MacroAreaAndMacroKeys) {
+    Connect();
+    m_working.image.macros = Macros({5, 9, 2});
+    m_snapshot.image.macros = m_working.image.macros;
+    Assign(0, 0x1E, AssignmentType::kMacro, 9);
+    Assign(0, 0x30, AssignmentType::kMacro, 4); // no such macro: the first
+    ASSERT_TRUE(Write(false, 0));
+    EXPECT_EQ(KeyAction::At(Block(0), 19), (KeyAction{5, 1, 1}));
+    EXPECT_EQ(KeyAction::At(Block(0), 52), (KeyAction{5, 1, 0}));
+
+    const auto area = m_keyboard->MacroArea();
+    const MacroBlobHeader header = ReadMacroBlobHeader(area);
+    ASSERT_TRUE(header.valid);
+    EXPECT_TRUE(header.withNames);
+    EXPECT_EQ(header.length, MacroBlobSize(m_working.image.macros).withNames);
+    std::vector<MacroBlock> back;
+    ASSERT_EQ(ParseMacroBlob(std::span(area).first(header.length), "Macro", back), 3u);
+    EXPECT_EQ(back[1].name, u"macro 9");
+    EXPECT_EQ(back[1].id, 2);
+    EXPECT_EQ(back[1].steps, m_working.image.macros[1].steps);
+}
+
+TEST_F(WriteSequence, AllProfilesWhenAskedOrRequested) {
+    Connect();
+    for (std::size_t area = 0; area < 3; ++area) {
+        Assign(area, 0x1E, AssignmentType::kFunction, static_cast<std::uint32_t>(area));
+    }
+    ASSERT_TRUE(Write(true, -1));
+    for (std::size_t profile = 0; profile < 3; ++profile) {
+        EXPECT_EQ(KeyAction::At(Block(profile), 19), (KeyAction{5, 5, static_cast<std::uint8_t>(profile)}));
+    }
+
+    // A deleted macro that keys played makes the next write send all three, then the request ends.
+    m_keyboard->SetKeyMaps(std::vector<std::uint8_t>(3 * 378, kPattern));
+    m_working.allProfilesRequest.store(true);
+    ASSERT_TRUE(Write(false, 0));
+    EXPECT_FALSE(m_working.allProfilesRequest.load());
+    EXPECT_EQ(KeyAction::At(Block(2), 19), (KeyAction{5, 5, 2}));
+    m_keyboard->SetKeyMaps(std::vector<std::uint8_t>(3 * 378, kPattern));
+    ASSERT_TRUE(Write(false, 0));
+    EXPECT_EQ(Block(2), std::vector<std::uint8_t>(378, kPattern));
+}
+
+TEST_F(WriteSequence, UnknownProfileWritesNothing) {
+    Connect();
+    EXPECT_FALSE(Write(false, -1));
+    EXPECT_FALSE(Write(false, 3));
+    EXPECT_TRUE(m_keyboard->RequestLog().empty());
+    EXPECT_TRUE(m_ui.messages.empty());
+}
+
+TEST_F(WriteSequence, MacroCapacity) {
+    Connect(sim::SimModel::k7672, 1); // 128 bytes
+    // 16 + 2 + 4 + 4 x 27 = 130 bytes without names: too long, nothing is written.
+    MacroBlock macro;
+    macro.id = 1;
+    macro.name = u"long";
+    macro.steps.resize(27);
+    m_working.image.macros = {macro};
+    m_working.allProfilesRequest.store(true);
+    EXPECT_FALSE(Write(false, 0));
+    EXPECT_EQ(m_ui.messages, (std::vector<std::string>{"Macros too long"}));
+    EXPECT_TRUE(m_keyboard->RequestLog().empty());
+    EXPECT_TRUE(m_working.allProfilesRequest.load());
+
+    // 126 bytes fit, with the name's 8 bytes they do not: written without names, then a warning.
+    m_ui.messages.clear();
+    m_working.image.macros[0].steps.resize(26);
+    Assign(0, 0x1E, AssignmentType::kMacro, 1);
+    EXPECT_TRUE(Write(false, 0));
+    EXPECT_EQ(m_ui.messages, (std::vector<std::string>{"Names left out"}));
+    const auto area = m_keyboard->MacroArea();
+    const MacroBlobHeader header = ReadMacroBlobHeader(area);
+    EXPECT_FALSE(header.withNames);
+    EXPECT_EQ(header.length, 126);
+    std::vector<MacroBlock> back;
+    ASSERT_EQ(ParseMacroBlob(std::span(area).first(header.length), "Macro", back), 1u);
+    EXPECT_EQ(back[0].name, u"Macro1");
+    EXPECT_EQ(KeyAction::At(Block(0), 19), (KeyAction{5, 1, 0}));
+}
+
+TEST_F(WriteSequence, RefusalsDoNotStopTheSequence) {
+    Connect();
+    Assign(0, 0x1E, AssignmentType::kDisabled);
+    // The begin command and the macro area are refused; the key map still goes.
+    sim::SimFaults faults;
+    faults.statusByte = 0xFF;
+    faults.statusCount = 2;
+    m_keyboard->SetFaults(faults);
+    EXPECT_TRUE(Write(false, 0));
+    EXPECT_EQ(KeyAction::At(Block(0), 19), KeyAction{});
+
+    // A refused key map fails the write, and the end command is still sent.
+    faults.statusCount = 100;
+    m_keyboard->SetFaults(faults);
+    m_keyboard->ClearRequestLog();
+    EXPECT_FALSE(Write(false, 0));
+    EXPECT_EQ(Commands().back(), 2);
+}
+
+TEST_F(WriteSequence, KeyboardDefaultMapAndLargerModel) {
+    Connect(sim::SimModel::k505B);
+    // A keyboard whose own default map also has A at position 127.
+    auto own = BuiltInDefaultKeyMap();
+    KeyAction{2, 2, 0x04}.Put(own, 127);
+    m_connection.SetDefaultKeyMap(own);
+    Assign(2, 0x1E, AssignmentType::kKey, 0x171);
+    ASSERT_TRUE(Write(false, 2));
+    const auto block = Block(2);
+    ASSERT_EQ(block.size(), 512u);
+    EXPECT_EQ(KeyAction::At(block, 19), (KeyAction{1, 1, 1}));
+    EXPECT_EQ(KeyAction::At(block, 127), (KeyAction{1, 1, 1}));
+    EXPECT_TRUE(std::all_of(block.begin() + 384, block.end(), [](std::uint8_t b) { return b == 0; }));
+    const auto commands = Commands();
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), 8), 10); // 512 bytes in 56-byte chunks
+}
+
+TEST_F(WriteSequence, BuiltInDefaultMapUntilTheKeyboardsIsRead) {
+    Connect();
+    ConnectionState fresh;
+    fresh.keyCount.store(126);
+    fresh.blockSize.store(378);
+    fresh.macroCapacity.store(1024);
+    ASSERT_FALSE(fresh.HaveDefaultKeyMap());
+    Assign(0, 0x110, AssignmentType::kStopMacro); // Prev Track sits at position 112 of the built-in map
+    m_snapshot.image = m_working.image;
+    ASSERT_TRUE(WriteConfiguration(m_snapshot, m_working, false, 0, *m_link, fresh, m_ui, m_language.Get()));
+    EXPECT_EQ(KeyAction::At(Block(0), 112), (KeyAction{5, 2, 0}));
+}
+
+} // namespace
+} // namespace brasslane
