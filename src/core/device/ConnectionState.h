@@ -4,6 +4,8 @@
 // The monitor thread writes it; the user-interface thread reads it without a lock, so every
 // field that both touch is atomic or written before the message that announces it.
 
+#include "core/app/Messages.h"
+
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -36,6 +38,9 @@ public:
     std::atomic<std::uint32_t> blockStride{378};
     std::atomic<std::uint32_t> macroCapacity{0}; // bytes: information byte 11 x 128
     std::atomic<int> firstShow{0};
+    // The tray icon that shows the connection, as last set by the connection monitor: 128 no
+    // keyboard, 141 connected. The input listener returns to it after a keyboard state icon.
+    std::atomic<int> stateIcon{kIconNoKeyboard};
 
     // The keyboard's own key map (command 15); its first blockSize bytes are meaningful.
     // Until a keyboard is read it holds the built-in default matrix (set by the keys module).

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <optional>
 #include <span>
+#include <vector>
 
 namespace brasslane {
 
@@ -50,7 +51,8 @@ class FrameObserver {
 public:
     virtual ~FrameObserver() = default;
     virtual void OnRequest(std::span<const std::uint8_t> request) = 0;
-    // The answer read for the last request, or nullopt when none came in time.
+    // The answer read for the last request, or nullopt when none came in time or the request
+    // could not be written. Called once after every OnRequest of SendCommand.
     virtual void OnAnswer(std::optional<std::span<const std::uint8_t>> answer) = 0;
 };
 
@@ -76,6 +78,10 @@ public:
 
     void SetObserver(FrameObserver* observer) { m_observer.store(observer); }
 
+    // Takes the device lock. The connection monitor holds it while it opens, re-opens or
+    // closes the command device, so that no exchange runs on a device being replaced.
+    std::unique_lock<std::mutex> LockDevice();
+
     // One exchange: up to four attempts of write (1000 ms) then read (300 ms) under the device
     // lock. `request` shorter than 64 bytes is padded with zeros. Returns 1, 0 or -1.
     DeviceStatus SendCommand(std::span<const std::uint8_t> request, std::span<std::uint8_t> answer,
@@ -89,8 +95,7 @@ public:
     DeviceStatus WriteDeviceInfo(std::span<const std::uint8_t, kDeviceInfoSize> info);
     // Reads `length` bytes at `address`; always fills all 56 bytes of `data`. Data bytes 5 and
     // 6 are exchanged (the keyboard keeps green before red).
-    DeviceStatus ReadLighting(std::uint16_t address, std::uint8_t length,
-                              std::span<std::uint8_t, kFramePayload> data);
+    DeviceStatus ReadLighting(std::uint16_t address, std::uint8_t length, std::span<std::uint8_t, kFramePayload> data);
     // Writes data.size() <= 56 bytes. A 3-byte write is a colour: its first two bytes are
     // exchanged in the caller's buffer before they are sent.
     DeviceStatus WriteLighting(std::uint16_t address, std::span<std::uint8_t> data);
@@ -119,7 +124,8 @@ private:
     std::atomic<std::uint32_t> m_blockSize{378};
     std::atomic<std::uint32_t> m_blockStride{378};
     std::atomic<FrameObserver*> m_observer{nullptr};
-    std::mutex m_lock; // the device lock: one exchange (write + its read) at a time
+    std::mutex m_lock;                       // the device lock: one exchange (write + its read) at a time
+    std::vector<std::uint8_t> m_drainBuffer; // guarded by m_lock
 };
 
 } // namespace brasslane

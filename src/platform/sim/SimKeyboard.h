@@ -31,15 +31,16 @@ constexpr std::size_t kSimKeyColourSize = 3 * 512;
 constexpr std::size_t kSimMacroAreaMax = 255 * 128;
 
 struct SimFaults {
-    int noAnswer = 0;              // the next N requests get no answer at all
-    bool neverAnswer = false;      // no request gets an answer
-    std::uint8_t statusByte = 0;   // with statusCount > 0: status byte of the next answers (0xFF / 0xFE)
+    int noAnswer = 0;            // the next N requests get no answer at all
+    bool neverAnswer = false;    // no request gets an answer
+    std::uint8_t statusByte = 0; // with statusCount > 0: status byte of the next answers (0xFF / 0xFE)
     int statusCount = 0;
-    int lateAnswers = 0;           // the next N answers arrive `lateBy` after their request
+    int statusAfter = 0; // requests answered normally before the status fault starts
+    int lateAnswers = 0; // the next N answers arrive `lateBy` after their request
     std::chrono::milliseconds lateBy{400};
-    int unplugAfter = -1;          // unplug once N more requests have been answered (-1: never)
+    int unplugAfter = -1;                          // unplug once N more requests have been answered (-1: never)
     std::chrono::microseconds latencyPerReport{0}; // added to every write and every answer
-    bool failWrites = false;       // writes fail (as if the device refused them)
+    bool failWrites = false;                       // writes fail (as if the device refused them)
 };
 
 class SimKeyboard {
@@ -54,9 +55,9 @@ public:
 
     // Memory areas. Copies, taken under the keyboard's lock.
     std::array<std::uint8_t, kSimInfoSize> Info() const;
-    std::vector<std::uint8_t> DefaultKeyMap() const;   // BlockSize() bytes
-    std::vector<std::uint8_t> KeyMaps() const;         // 3 x BlockSize() bytes
-    std::vector<std::uint8_t> MacroArea() const;       // kSimMacroAreaMax bytes
+    std::vector<std::uint8_t> DefaultKeyMap() const;             // BlockSize() bytes
+    std::vector<std::uint8_t> KeyMaps() const;                   // 3 x BlockSize() bytes
+    std::vector<std::uint8_t> MacroArea() const;                 // kSimMacroAreaMax bytes
     std::array<std::uint8_t, kSimLightingSize> Lighting() const; // as the keyboard keeps it (green before red)
     std::array<std::uint8_t, kSimKeyColourSize> KeyColours() const;
     void SetInfo(const std::array<std::uint8_t, kSimInfoSize>& info);
@@ -103,7 +104,8 @@ public:
 private:
     friend class SimHidBackend;
     friend class SimHandle;
-    // implementation detail members are declared in the .cpp's private section through pImpl
+    friend class SimStopEvent;
+    // Defined in SimKeyboardImpl.h, shared with the backend's handles, which keep it alive.
     struct Impl;
     std::shared_ptr<Impl> m_impl;
 };

@@ -1,0 +1,68 @@
+#pragma once
+
+// The input listener thread: opens the keyboard's consumer-control interface with its own
+// CHidDevice, blocks reading its input reports, and turns the keyboard's notifications into
+// main-window timers and tray icons. Searches for the interface again once a second when it
+// is missing or has gone.
+
+#include "core/app/UiSink.h"
+#include "core/device/CHidDevice.h"
+#include "core/device/ConnectionState.h"
+#include "core/device/HidBackend.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <list>
+#include <mutex>
+#include <thread>
+
+namespace brasslane {
+
+class InputListener {
+public:
+    // Every reference must outlive the listener. `state` gives the state icon to return to.
+    InputListener(HidBackend& backend, const ConnectionState& state, UiSink& ui);
+    ~InputListener(); // stops the thread
+    InputListener(const InputListener&) = delete;
+    InputListener& operator=(const InputListener&) = delete;
+
+    void Start();
+    // Wakes the thread from its sleep or its blocked read, joins it and every tray worker.
+    void Stop();
+    // False once the thread has ended (stopped, or the interface list could not be had).
+    bool IsRunning() const;
+
+private:
+    struct TrayWorker {
+        std::thread thread;
+        std::atomic<bool> done{false};
+    };
+
+    void Run();
+    // Reads reports until a read fails or a stop is asked for.
+    void Listen();
+    void HandleUsage(std::uint16_t usage);
+    // 0 for the state icon, looked up when the worker runs.
+    void StartTrayWorker(int icon);
+    void ReapTrayWorkers(bool all);
+
+    HidBackend& m_backend;
+    const ConnectionState& m_state;
+    UiSink& m_ui;
+    CHidDevice m_device;
+
+    // Guards m_stopping and every Open and Close of m_device, so that Stop's Close never
+    // meets the thread's own Open; a read waits outside it and is woken by that Close.
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_stopping = false;
+    std::atomic<bool> m_running{false};
+    std::thread m_thread;
+
+    std::mutex m_trayMutex;          // the tray-switch flag: one worker sets the icon at a time
+    std::list<TrayWorker> m_workers; // touched by the listener thread, then by Stop after the join
+};
+
+} // namespace brasslane
