@@ -6,7 +6,8 @@ namespace brasslane {
 
 namespace fs = std::filesystem;
 
-AppPaths AppPaths::Build(const fs::path& executable, const fs::path& installedDataFolder, const fs::path& userDataHome) {
+AppPaths AppPaths::Build(const fs::path& executable, const fs::path& installedDataFolder,
+                         const fs::path& userDataHome) {
     AppPaths p;
     p.programName = executable.filename();
     const fs::path exeFolder = executable.parent_path();
@@ -33,6 +34,8 @@ fs::path AppPaths::UserModeFile(int profile) const {
     return fs::path(userModePrefix.string() + std::to_string(profile) + ".userd");
 }
 
-fs::path AppPaths::DefaultUserModeFile() const { return fs::path(skinColourPrefix.string() + "3.userd"); }
+fs::path AppPaths::DefaultUserModeFile() const {
+    return fs::path(skinColourPrefix.string() + "3.userd");
+}
 
 } // namespace brasslane

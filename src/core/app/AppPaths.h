@@ -13,16 +13,16 @@ struct AppPaths {
     std::filesystem::path programFolder; // Skins/ and Lang*.ini live here
     std::filesystem::path helpFolder;    // Help/index.html
     std::filesystem::path skinsFolder;
-    std::filesystem::path mainSkin;      // Skins/Main.ini
+    std::filesystem::path mainSkin;         // Skins/Main.ini
     std::filesystem::path skinColourPrefix; // Skins/UserDengColor_ (the installed default is number 3)
-    std::filesystem::path profileSkin;   // Skins/Profile.ini
-    std::filesystem::path updateSkin;    // Skins/UpdateDlg.ini
-    std::filesystem::path packageFolder; // Package
-    std::filesystem::path compositeSkin; // Skins/Composite.ini
+    std::filesystem::path profileSkin;      // Skins/Profile.ini
+    std::filesystem::path updateSkin;       // Skins/UpdateDlg.ini
+    std::filesystem::path packageFolder;    // Package
+    std::filesystem::path compositeSkin;    // Skins/Composite.ini
     std::filesystem::path companionProgram; // keywarden beside the executable
-    std::filesystem::path userFolder;    // per-user data: $XDG_DATA_HOME/Brasslane
-    std::filesystem::path keyColourFile; // userFolder/wskb.ini
-    std::filesystem::path userModePrefix; // userFolder/UserDengColor_
+    std::filesystem::path userFolder;       // per-user data: $XDG_DATA_HOME/Brasslane
+    std::filesystem::path keyColourFile;    // userFolder/wskb.ini
+    std::filesystem::path userModePrefix;   // userFolder/UserDengColor_
     std::filesystem::path profileCacheFile; // userFolder/$Profile0.fwc
 
     // `executable` is the running program's absolute path; `installedDataFolder` is where an

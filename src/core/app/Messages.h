@@ -9,11 +9,11 @@
 namespace brasslane {
 
 // Four-letter codes carried in wParam; their bytes spell the word in memory order.
-constexpr std::uint32_t kCodeProf = 0x50524F46; // "PROF"
-constexpr std::uint32_t kCodeOpen = 0x4F50454E; // "OPEN"
-constexpr std::uint32_t kCodeKill = 0x4C4C494B; // "KILL"
-constexpr std::uint32_t kCodeInit = 0x494E4954; // "INIT"
-constexpr std::uint32_t kCodeLang = 0x4C414E47; // "LANG"
+constexpr std::uint32_t kCodeProf = 0x50524F46;       // "PROF"
+constexpr std::uint32_t kCodeOpen = 0x4F50454E;       // "OPEN"
+constexpr std::uint32_t kCodeKill = 0x4C4C494B;       // "KILL"
+constexpr std::uint32_t kCodeInit = 0x494E4954;       // "INIT"
+constexpr std::uint32_t kCodeLang = 0x4C414E47;       // "LANG"
 constexpr std::uint32_t kMainWindowMark = 0x4D41494E; // "MAIN"
 
 constexpr std::uint32_t MSG_OPEN = 0x5350;
@@ -32,10 +32,10 @@ constexpr std::uint32_t kCommandTrayExit = 32774;
 constexpr std::uint32_t kCommandProfileBase = 9000; // 9000 + k chooses profile k - 1
 
 // Main window timers.
-constexpr int kTimerBusy = 1050;          // busy indicator frames, 50 ms
+constexpr int kTimerBusy = 1050;           // busy indicator frames, 50 ms
 constexpr int kTimerLightingReload = 1051; // keyboard changed its lighting itself
-constexpr int kTimerPreview = 1052;       // lighting preview, 100 ms then 50 ms
-constexpr int kTimerSettingsReset = 1053; // keyboard reset its settings itself
+constexpr int kTimerPreview = 1052;        // lighting preview, 100 ms then 50 ms
+constexpr int kTimerSettingsReset = 1053;  // keyboard reset its settings itself
 
 // Tray icon resources.
 constexpr int kIconNoKeyboard = 128;

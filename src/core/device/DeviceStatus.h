@@ -9,11 +9,11 @@ namespace brasslane {
 using DeviceStatus = std::int32_t;
 
 constexpr DeviceStatus kStatusSuccess = 1;
-constexpr DeviceStatus kStatusNoAnswer = 0;       // not connected (nothing sent), or no answer after four attempts
-constexpr DeviceStatus kStatusWriteFailed = -1;   // writing the request failed or timed out; not retried
-constexpr DeviceStatus kStatusRefusedFF = -102;   // the answer's status byte was 0xFF
-constexpr DeviceStatus kStatusRefusedFE = -103;   // the answer's status byte was 0xFE
-constexpr DeviceStatus kStatusBadBlock = -201;    // key-map block index 3 or more; nothing sent
+constexpr DeviceStatus kStatusNoAnswer = 0;     // not connected (nothing sent), or no answer after four attempts
+constexpr DeviceStatus kStatusWriteFailed = -1; // writing the request failed or timed out; not retried
+constexpr DeviceStatus kStatusRefusedFF = -102; // the answer's status byte was 0xFF
+constexpr DeviceStatus kStatusRefusedFE = -103; // the answer's status byte was 0xFE
+constexpr DeviceStatus kStatusBadBlock = -201;  // key-map block index 3 or more; nothing sent
 
 // Plain words for a status, for messages of the command-line tool.
 inline std::string DeviceStatusText(DeviceStatus status) {

@@ -25,7 +25,7 @@ constexpr std::size_t kKeyEntrySize = 16;
 
 struct KeyEntry {
     std::uint16_t type = 0;
-    std::uint16_t extra = 0;    // G code for G-key slots; repeat count of a macro assignment
+    std::uint16_t extra = 0; // G code for G-key slots; repeat count of a macro assignment
     std::uint32_t param = 0;
     std::uint32_t selection = 0;
     std::uint32_t reserved = 0;
@@ -55,11 +55,13 @@ struct KeyEntry {
 constexpr std::size_t kAreaSlots = 512;
 constexpr std::size_t kProfileAreas = 4;
 constexpr std::size_t kKeyEntryCount = kAreaSlots * kProfileAreas; // 2048
-constexpr std::size_t kGSlotBankA = 256; // G1..G9 of bank A: 256..264
-constexpr std::size_t kGSlotBankB = 265; // G1..G9 of bank B: 265..273
-constexpr std::uint16_t kGCodeBankA = 0x0300; // + n for Gn
+constexpr std::size_t kGSlotBankA = 256;                           // G1..G9 of bank A: 256..264
+constexpr std::size_t kGSlotBankB = 265;                           // G1..G9 of bank B: 265..273
+constexpr std::uint16_t kGCodeBankA = 0x0300;                      // + n for Gn
 constexpr std::uint16_t kGCodeBankB = 0x1300;
 
-constexpr std::size_t RecordIndex(std::size_t area, std::size_t slot) { return area * kAreaSlots + slot; }
+constexpr std::size_t RecordIndex(std::size_t area, std::size_t slot) {
+    return area * kAreaSlots + slot;
+}
 
 } // namespace brasslane

@@ -19,17 +19,17 @@ constexpr std::size_t kMaxMacroSteps = 4000;
 constexpr std::uint32_t kMaxMacroDelayMs = 40000;
 
 struct MacroStep {
-    std::uint32_t delay = 0;  // milliseconds after this step
-    std::uint16_t key = 0;    // ScanCode
-    std::uint16_t state = 0;  // 0 press, 1 release
+    std::uint32_t delay = 0; // milliseconds after this step
+    std::uint16_t key = 0;   // ScanCode
+    std::uint16_t state = 0; // 0 press, 1 release
     bool operator==(const MacroStep&) const = default;
 };
 
 struct MacroBlock {
-    std::u16string name;       // at most 249 UTF-16 units
-    std::uint8_t repeat = 1;   // 1..255
-    std::uint16_t newFlag = 0; // 1 while created in an open dialog and not yet applied
-    std::uint16_t id = 0;      // 1..100
+    std::u16string name;          // at most 249 UTF-16 units
+    std::uint8_t repeat = 1;      // 1..255
+    std::uint16_t newFlag = 0;    // 1 while created in an open dialog and not yet applied
+    std::uint16_t id = 0;         // 1..100
     std::vector<MacroStep> steps; // at most 4000
 
     bool operator==(const MacroBlock&) const = default;

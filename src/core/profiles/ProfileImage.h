@@ -37,9 +37,8 @@ struct ProfileImage {
             header.data() + kKeyTableOffset + record * kKeyEntrySize, kKeyEntrySize));
     }
     void SetEntry(std::size_t record, const KeyEntry& entry) {
-        entry.Write(
-            std::span<std::uint8_t, kKeyEntrySize>(header.data() + kKeyTableOffset + record * kKeyEntrySize,
-                                                   kKeyEntrySize));
+        entry.Write(std::span<std::uint8_t, kKeyEntrySize>(header.data() + kKeyTableOffset + record * kKeyEntrySize,
+                                                           kKeyEntrySize));
     }
     std::uint16_t MacroCount() const { return static_cast<std::uint16_t>(macros.size()); }
 };

@@ -33,9 +33,13 @@ fs::path ExecutablePath() {
     return ec ? fs::path() : exe;
 }
 
-fs::path UserDataHome() { return FromEnv("XDG_DATA_HOME", ".local/share"); }
+fs::path UserDataHome() {
+    return FromEnv("XDG_DATA_HOME", ".local/share");
+}
 
-fs::path UserConfigHome() { return FromEnv("XDG_CONFIG_HOME", ".config"); }
+fs::path UserConfigHome() {
+    return FromEnv("XDG_CONFIG_HOME", ".config");
+}
 
 fs::path RuntimeFolder() {
     if (const char* value = std::getenv("XDG_RUNTIME_DIR"); value != nullptr && value[0] == '/') {
@@ -52,6 +56,8 @@ fs::path RuntimeFolder() {
     return folder;
 }
 
-fs::path InstalledDataFolder() { return fs::path(BRASSLANE_INSTALL_DATADIR); }
+fs::path InstalledDataFolder() {
+    return fs::path(BRASSLANE_INSTALL_DATADIR);
+}
 
 } // namespace brasslane::platform
