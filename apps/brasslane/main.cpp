@@ -1,0 +1,24 @@
+// The desktop app: starts hidden behind its tray icon, shows the keyboard's settings when the
+// keyboard is found or the user asks, and ends only through its close sequence.
+
+#include "gui/CVarnelApp.h"
+
+#include "core/app/CommandLine.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Brasslane"));
+    // The window spends most of its life hidden; only the close sequence ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    // QApplication has taken its own options out of argv.
+    const brasslane::CommandLine commandLine = brasslane::ParseCommandLine(argc, argv);
+    brasslane::gui::CVarnelApp app(brasslane::gui::VarnelAppEnvironment::FromSystem());
+    int exitCode = 0;
+    if (!app.Start(commandLine, &exitCode)) {
+        return exitCode;
+    }
+    return app.Exec();
+}

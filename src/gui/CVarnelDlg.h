@@ -1,0 +1,204 @@
+#pragma once
+
+// The main window: a skinned picture of the keyboard on which every key is a button, with the
+// profile buttons, the window commands and the lighting controls. A thin view over
+// MainWindowModel: clicks, private messages and timers go to the model, which tells the window
+// what to redraw. Lives hidden behind the tray icon for most of its life.
+
+#include "gui/widgets/CBaseDialog.h"
+#include "gui/widgets/CPngButton.h"
+#include "gui/widgets/SkinPictures.h"
+
+#include "core/app/MainWindowModel.h"
+#include "core/lighting/PreviewEngine.h"
+
+#include <QImage>
+#include <QPixmap>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class QMenu;
+class QTimer;
+
+namespace brasslane {
+class AppCore;
+}
+
+namespace brasslane::gui {
+
+class CAboutDlg;
+class CPictureStatic;
+class CTrayIcon;
+class QtUiSink;
+
+class CVarnelDlg : public CBaseDialog, public MainWindowView {
+    Q_OBJECT
+
+public:
+    // What the application object does for the window. Each may be empty.
+    struct Hooks {
+        // Close sequence: give up the single instance (before the tray icon goes).
+        std::function<void()> releaseInstance;
+        // Close sequence, last step: stop the device threads, save what must be saved and end
+        // the event loop.
+        std::function<void()> quit;
+        // Called on every change of the window's life: "hidden-in-tray" (start-up finished),
+        // "shown", "hidden", "keyboard-connected", "keyboard-lost", "closing".
+        std::function<void(std::string_view state)> stateChanged;
+        // Opens the key assignment dialog for `record` of the working image.
+        std::function<void(KeyButtonId button, std::size_t record, bool isG9)> openKeyDialog;
+    };
+
+    // A key assignment dialog request, as last made by the model.
+    struct KeyDialogRequest {
+        KeyButtonId button;
+        std::size_t record = 0;
+        bool isG9 = false;
+    };
+
+    // `core` and `sink` must outlive the window. Routes the sink's calls to this window.
+    CVarnelDlg(AppCore& core, QtUiSink& sink, QWidget* parent = nullptr);
+    ~CVarnelDlg() override;
+
+    void SetHooks(Hooks hooks) { m_hooks = std::move(hooks); }
+
+    // The window's initialisation: skin, device threads, the main window's pictures, every
+    // control laid out from the skin, the per-user folder, texts, then MSG_INIT posted to itself
+    // and the preview timer started. False when the skin's background or mask or one of the
+    // main window's pictures cannot be loaded: the program then ends quietly (exit code 0); the
+    // device threads may have been started and must be stopped by the caller.
+    bool Initialise();
+
+    MainWindowModel& Model() { return *m_model; }
+
+    // A private message from the sink, a second instance or the window itself.
+    std::intptr_t HandleMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
+    // Starts timer `id` with the period `milliseconds` (one-shot for 1051 and 1053); a period
+    // of 0 or less stops it.
+    void StartTimer(int id, int milliseconds);
+    bool TimerActive(int id) const;
+    // The tray picture the device threads asked for; kept until the tray icon exists.
+    void SetTrayIconResource(int resourceId);
+
+    // Controls by their layout key ("CONTROL_OK", "KEY_01E", "CONTROL_XGcombox", ...).
+    CPngButton* Button(std::string_view key) const;
+    QWidget* Control(std::string_view key) const;
+    CPngButton* KeyButton(KeyButtonId button) const;
+    // The layout keys of every lighting control (kept hidden until the lighting panel acts).
+    const std::vector<std::string>& LightingControlKeys() const { return m_lightingKeys; }
+
+    CTrayIcon* TrayIcon() const { return m_tray.get(); }
+    CAboutDlg* AboutBox() const { return m_about; }
+    // Creates the about box the first time, then shows it.
+    void OpenAboutBox();
+    // The backup / restore menu of "CONTROL_MENU" and its two commands.
+    QMenu* BackupMenu() const { return m_backupMenu.get(); }
+    void ImportFromFile();
+    void ExportToFile();
+    // The profile menu (command 1009), rebuilt from the model's menu.
+    QMenu* ProfilePopup() const { return m_profileMenu.get(); }
+    void ShowProfileMenu(const QPoint& globalPosition);
+
+    // The busy indicator: shown, its frame (0..9), and how often an apply started it.
+    bool BusyShown() const;
+    int BusyFrame() const { return m_busyFrame; }
+    int BusyStarts() const { return m_busyStarts; }
+
+    std::optional<KeyDialogRequest> LastKeyDialogRequest() const { return m_lastKeyDialog; }
+    // Set by the key assignment dialog while it is open.
+    void SetKeyDialogOpen(bool open) { m_keyDialogOpen = open; }
+
+    // MainWindowView.
+    void RefreshKeyButtons() override;
+    void SetApplyEnabled(bool enabled) override;
+    void SetProfileButtons(int selected) override;
+    void SetSwitchCaption(const std::string& caption) override;
+    void SetFlip(int flip) override;
+    void RefreshLightingPanel() override;
+    void RefreshProfileMenu() override;
+    bool CloseSubDialogs() override;
+    bool IsKeyDialogOpen() const override { return m_keyDialogOpen; }
+    void OpenKeyDialog(KeyButtonId button, std::size_t record, bool isG9) override;
+    void ShowWindow() override;
+    void HideWindow() override;
+    void ShowBusy(bool show) override;
+    void EndApplication() override;
+
+public slots:
+    // Enter and Escape are swallowed before they get here; what remains (the window's own
+    // close request) hides the window like Cancel. Nothing accepts the dialog.
+    void accept() override;
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    QString Text(std::string_view key) const;
+    bool LoadMainPictures();
+    void LayOutControls();
+    void LayOutKeyButtons();
+    void LayOutWindowButtons();
+    void LayOutLightingControls();
+    CPngButton* AddButton(std::string_view key, FaceRule rule);
+    void Remember(std::string_view key, QWidget* control);
+    // Enables a button unless its skin placement disabled it for good.
+    void SetButtonEnabled(CPngButton* button, bool enabled);
+    void LoadBusyFrames(const QSize& size);
+    void ApplyLanguage();
+    void CreateTrayIcon();
+    void OnTimer(int id);
+    void PreviewTick();
+    void ClearKeyTints();
+    void OpenHelp();
+    void OpenLink();
+    void TrayCommand(std::uint32_t command);
+    void NotifyState(std::string_view state);
+
+    AppCore& m_core;
+    QtUiSink& m_sink;
+    std::unique_ptr<MainWindowModel> m_model;
+    Hooks m_hooks;
+
+    StatePictures m_pictures;
+    QImage m_arrowPicture;
+    QImage m_colour0; // key-selection face, flag clear
+    QImage m_colour1; // key-selection face, flag set
+    QString m_link;
+
+    std::map<std::string, QWidget*, std::less<>> m_controls;
+    std::map<std::string, CPngButton*, std::less<>> m_buttons;
+    std::vector<std::pair<KeyButtonId, CPngButton*>> m_keyButtons;
+    std::vector<std::string> m_lightingKeys;
+    std::vector<CPngButton*> m_placementDisabled;
+
+    CPictureStatic* m_busy = nullptr;
+    std::vector<QPixmap> m_busyFrames;
+    int m_busyFrame = 0;
+    int m_busyStarts = 0;
+
+    std::map<int, QTimer*> m_timers;
+    PreviewEngine m_preview;
+    int m_previewEffect = -1;
+    bool m_tinted = false;
+
+    std::unique_ptr<CTrayIcon> m_tray;
+    int m_trayIconId;
+    CAboutDlg* m_about = nullptr;
+    std::unique_ptr<QMenu> m_backupMenu;
+    std::unique_ptr<QMenu> m_profileMenu;
+
+    bool m_keyDialogOpen = false;
+    std::optional<KeyDialogRequest> m_lastKeyDialog;
+};
+
+} // namespace brasslane::gui

@@ -1,0 +1,575 @@
+// brasslanectl as a user runs it: the built program against the simulated keyboard, whose
+// memory lives in a state file in a temporary folder, so that successive runs see one keyboard.
+// The config and data homes point into the same folder: no test touches the user's own.
+
+#include "platform/sim/SimKeyboard.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace brasslane::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteText(const fs::path& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+}
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// One frame of a trace file: a request, an answer, or an answer that never came.
+struct TraceLine {
+    char mark = 0;
+    bool timeout = false;
+    std::vector<std::uint8_t> bytes;
+};
+
+class CliTest : public ::testing::Test {
+protected:
+    CliTest() {
+        static std::atomic<int> counter{0};
+        std::random_device seed;
+        m_folder =
+            fs::temp_directory_path() / ("brasslane-e2e-" + std::to_string(seed()) + "-" + std::to_string(counter++));
+        fs::create_directories(m_folder / "config");
+        fs::create_directories(m_folder / "data");
+    }
+    ~CliTest() override {
+        std::error_code ec;
+        fs::remove_all(m_folder, ec);
+    }
+
+    fs::path Path(const std::string& name) const { return m_folder / name; }
+    std::string State() const { return "--simulate=" + Path("state.json").string(); }
+
+    // Runs brasslanectl with `args`; `extraEnv` adds NAME=value entries to its environment.
+    Result Run(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv = {}) {
+        std::vector<std::string> env;
+        for (char** e = environ; *e != nullptr; ++e) {
+            const std::string entry = *e;
+            bool ours = false;
+            for (const char* name : {"XDG_CONFIG_HOME=", "XDG_DATA_HOME=", "BRASSLANE_SIM_FAULTS=",
+                                     "BRASSLANE_SYSFS_ROOT=", "BRASSLANE_DEV_ROOT="}) {
+                ours = ours || entry.starts_with(name);
+            }
+            if (!ours) {
+                env.push_back(entry);
+            }
+        }
+        env.push_back("XDG_CONFIG_HOME=" + (m_folder / "config").string());
+        env.push_back("XDG_DATA_HOME=" + (m_folder / "data").string());
+        env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+
+        std::vector<std::string> argv{BRASSLANECTL};
+        argv.insert(argv.end(), args.begin(), args.end());
+        std::vector<char*> argp;
+        for (std::string& a : argv) {
+            argp.push_back(a.data());
+        }
+        argp.push_back(nullptr);
+        std::vector<char*> envp;
+        for (std::string& e : env) {
+            envp.push_back(e.data());
+        }
+        envp.push_back(nullptr);
+
+        const fs::path outFile = Path(".stdout");
+        const fs::path errFile = Path(".stderr");
+        const pid_t pid = fork();
+        if (pid == 0) {
+            const int out = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            const int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            dup2(out, 1);
+            dup2(err, 2);
+            execve(argp[0], argp.data(), envp.data());
+            _exit(127);
+        }
+        Result result;
+        int status = 0;
+        waitpid(pid, &status, 0);
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        result.out = ReadText(outFile);
+        result.err = ReadText(errFile);
+        fs::remove(outFile);
+        fs::remove(errFile);
+        return result;
+    }
+
+    // Runs and expects success.
+    Result Ok(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv = {}) {
+        Result result = Run(args, extraEnv);
+        EXPECT_EQ(result.status, 0) << result.err;
+        return result;
+    }
+
+    sim::SimKeyboard Keyboard() const {
+        sim::SimKeyboard keyboard;
+        std::string error;
+        EXPECT_TRUE(keyboard.LoadStateFile(Path("state.json"), &error)) << error;
+        return keyboard;
+    }
+
+    std::vector<TraceLine> Trace(const std::string& name = "trace.txt") const {
+        std::vector<TraceLine> lines;
+        std::istringstream in(ReadText(Path(name)));
+        std::string line;
+        while (std::getline(in, line)) {
+            TraceLine parsed;
+            parsed.mark = line.empty() ? 0 : line[0];
+            if (line == "< timeout") {
+                parsed.timeout = true;
+            } else {
+                // Two lower-case hexadecimal digits per byte, single spaces between them.
+                EXPECT_EQ(line.size(), 2 + 64 * 3 - 1) << line;
+                for (std::size_t at = 2; at + 1 < line.size(); at += 3) {
+                    EXPECT_TRUE(at == 2 || line[at - 1] == ' ');
+                    const std::string digits = line.substr(at, 2);
+                    EXPECT_EQ(digits.find_first_not_of("0123456789abcdef"), std::string::npos) << line;
+                    parsed.bytes.push_back(static_cast<std::uint8_t>(std::stoul(digits, nullptr, 16)));
+                }
+            }
+            lines.push_back(parsed);
+        }
+        return lines;
+    }
+
+    static std::vector<int> Commands(const std::vector<TraceLine>& trace) {
+        std::vector<int> commands;
+        for (const TraceLine& line : trace) {
+            if (line.mark == '>') {
+                commands.push_back(line.bytes.at(3));
+            }
+        }
+        return commands;
+    }
+
+    // The requests after the connection's own reads (command 15 chunks, then command 3).
+    static std::vector<int> AfterConnection(const std::vector<int>& commands) {
+        std::size_t at = 0;
+        while (at < commands.size() && commands[at] == 15) {
+            ++at;
+        }
+        EXPECT_GT(at, 0U);
+        EXPECT_LT(at, commands.size());
+        EXPECT_EQ(commands[at], 3);
+        return std::vector<int>(commands.begin() + static_cast<std::ptrdiff_t>(at + 1), commands.end());
+    }
+
+    // A profile with keys of every kind the keyboard keeps, and two macros.
+    std::string SampleJson() const {
+        // The keyboard reads key positions 99 and 106 as one key: every key map written carries
+        // the quote key's action at the place of "]", and a backup reads that back as an
+        // assignment. The sample has it already, so that it survives unchanged.
+        return R"({
+  "format": "brasslane-profile",
+  "version": 1,
+  "profiles": [
+    { "profile": 1, "g-codes": true, "keys": {
+        "Esc": { "type": "stop-macro" },
+        "]": { "type": "key", "key": "'" },
+        "A": { "type": "key", "key": "B" },
+        "CapsLock": { "type": "disabled" },
+        "F1": { "type": "macro", "macro": 1 },
+        "F2": { "type": "macro", "macro": 2 },
+        "F5": { "type": "media", "function": 7 },
+        "F6": { "type": "function", "function": 3 } } },
+    { "profile": 2, "g-codes": true, "keys": {
+        "]": { "type": "key", "key": "'" },
+        "Q": { "type": "key", "key": "LeftButton" },
+        "W": { "type": "key", "key": "RollDown" },
+        "E": { "type": "key", "key": "Ctrl" } } },
+    { "profile": 3, "g-codes": true, "keys": { "]": { "type": "key", "key": "'" } } }
+  ],
+  "macros": [
+    { "id": 1, "name": "Hello", "repeat": 2, "steps": [
+        { "key": "H", "action": "press", "delay": 50 },
+        { "key": "H", "action": "release", "delay": 0 } ] },
+    { "id": 2, "name": "Copy", "repeat": 1, "steps": [
+        { "key": "Ctrl", "action": "press", "delay": 10 },
+        { "key": "C", "action": "press", "delay": 40000 },
+        { "key": "C", "action": "release", "delay": 10 },
+        { "key": "Ctrl", "action": "release", "delay": 0 } ] }
+  ]
+}
+)";
+    }
+
+    // Writes the sample profile into the keyboard.
+    void RestoreSample() {
+        WriteText(Path("sample.json"), SampleJson());
+        Ok({"fwc", "from-json", Path("sample.json").string(), Path("sample.fwc").string()});
+        Ok({State(), "restore", Path("sample.fwc").string()});
+    }
+
+private:
+    fs::path m_folder;
+};
+
+TEST_F(CliTest, BackupRestoreBackupGivesIdenticalFiles) {
+    for (const std::string model : {"7672", "505b"}) {
+        fs::remove(Path("state.json"));
+        Ok({State(), "--model", model, "info"});
+        RestoreSample();
+        Ok({State(), "backup", Path("first.fwc").string()});
+        Ok({State(), "restore", Path("first.fwc").string()});
+        Ok({State(), "backup", Path("second.fwc").string()});
+        const std::string first = ReadText(Path("first.fwc"));
+        EXPECT_GT(first.size(), 32832U) << "the macros are in the backup";
+        EXPECT_EQ(first, ReadText(Path("second.fwc"))) << model;
+    }
+}
+
+TEST_F(CliTest, JsonThroughTheKeyboardComesBackTheSame) {
+    RestoreSample();
+    Ok({State(), "backup", Path("back.fwc").string()});
+    const Result json = Ok({"fwc", "to-json", Path("back.fwc").string()});
+    EXPECT_EQ(nlohmann::json::parse(json.out), nlohmann::json::parse(SampleJson()));
+
+    // The same through a file, and the canonical form is what to-json of the source gives.
+    Ok({"fwc", "to-json", Path("sample.fwc").string(), Path("sample-again.json").string()});
+    EXPECT_EQ(ReadText(Path("sample-again.json")), json.out);
+}
+
+TEST_F(CliTest, LightingSetChangesExactlyTheBytesOfEachSetting) {
+    struct Case {
+        std::vector<std::string> args;
+        std::map<std::size_t, std::uint8_t> changes; // lighting byte -> new value
+    };
+    const std::vector<Case> cases{
+        {{"--brightness", "3"}, {{1, 3}}},
+        {{"--profile", "3", "--brightness", "3"}, {{2 * 42 + 1, 3}}},
+        {{"--colour", "112233"}, {{4, 0}, {5, 0x22}, {6, 0x11}, {7, 0x33}}},
+        {{"--profile", "2", "--speed", "4"}, {{42 + 2, 0}}},
+        {{"--speed", "0"}, {{2, 4}}},
+        {{"--direction", "left"}, {{3, 0xFF}}},
+        {{"--rate", "4"}, {{15, 3}}},
+        {{"--effect", "5", "--colourful", "off"}, {{0, 5}, {4, 0}}},
+        {{"--effect", "17", "--four-colour", "red"}, {{0, 17}, {17, 2}}},
+        {{"--effect", "12", "--direction", "up"}, {{0, 12}, {3, 0xFF}}},
+        // Two values are sent in order: the last one stays.
+        {{"--brightness", "2", "--brightness", "5"}, {}},
+        {{"--colour", "ABCDEF", "--colourful", "on"}, {{4, 1}, {5, 0xCD}, {6, 0xAB}, {7, 0xEF}}},
+    };
+    for (const Case& c : cases) {
+        fs::remove(Path("state.json"));
+        Ok({State(), "info"});
+        const auto before = Keyboard().Lighting();
+        std::vector<std::string> args{State(), "lighting", "set"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        Ok(args);
+        const auto after = Keyboard().Lighting();
+        std::string written;
+        for (const std::string& a : c.args) {
+            written += a + " ";
+        }
+        for (std::size_t i = 0; i < after.size(); ++i) {
+            const auto expected = c.changes.find(i);
+            EXPECT_EQ(after[i], expected != c.changes.end() ? expected->second : before[i]) << written << "byte " << i;
+        }
+        EXPECT_EQ(Keyboard().ActiveProfile(), 0) << "--profile does not switch profiles";
+    }
+
+    // What was set is what lighting show reads back.
+    Ok({State(), "lighting", "set", "--effect", "2", "--brightness", "1", "--colour", "102030", "--rate", "2"});
+    const Result shown = Ok({State(), "lighting", "show"});
+    for (const char* line : {"Effect:       2 ", "Brightness:   1\n", "Colour:       102030\n", "Colourful:    off\n",
+                             "Report rate:  2\n"}) {
+        EXPECT_NE(shown.out.find(line), std::string::npos) << line << "\n" << shown.out;
+    }
+    Ok({State(), "lighting", "reset"});
+    const auto reset = Keyboard().Lighting();
+    EXPECT_EQ(std::vector<std::uint8_t>(reset.begin(), reset.begin() + 8),
+              (std::vector<std::uint8_t>{1, 5, 2, 0, 0xFF, 0xFF, 0xFF, 0xFF}));
+}
+
+TEST_F(CliTest, KeyColoursGoToTheirProfilesAddressesGreenRedBlue) {
+    Ok({State(), "info"});
+    const auto before = Keyboard().KeyColours();
+    // A is the key at row 3, column 1 of the lighting matrix (index 64); Fn has index 110.
+    Ok({State(), "key-colour", "--profile", "2", "a", "112233", "Fn", "445566"});
+    Ok({State(), "profile", "3"});
+    Ok({State(), "key-colour", "0x01E", "#778899"});
+    const auto after = Keyboard().KeyColours();
+    std::map<std::size_t, std::uint8_t> expected{
+        {512 + 64 * 3, 0x22},  {512 + 64 * 3 + 1, 0x11},  {512 + 64 * 3 + 2, 0x33},
+        {512 + 110 * 3, 0x55}, {512 + 110 * 3 + 1, 0x44}, {512 + 110 * 3 + 2, 0x66},
+        {1024 + 64 * 3, 0x88}, {1024 + 64 * 3 + 1, 0x77}, {1024 + 64 * 3 + 2, 0x99},
+    };
+    for (std::size_t i = 0; i < after.size(); ++i) {
+        const auto found = expected.find(i);
+        EXPECT_EQ(after[i], found != expected.end() ? found->second : before[i]) << "byte " << i;
+    }
+    // Keys without a light of their own are refused before anything is sent.
+    const Result noLight = Run({State(), "key-colour", "Mute", "112233"});
+    EXPECT_EQ(noLight.status, 2);
+    EXPECT_NE(noLight.err.find("has no light"), std::string::npos);
+}
+
+TEST_F(CliTest, ProfileSwitchSendsOnlyTheInformationReadAndWrite) {
+    Ok({State(), "--trace", Path("trace.txt").string(), "profile", "2"});
+    const std::vector<TraceLine> trace = Trace();
+    EXPECT_EQ(AfterConnection(Commands(trace)), (std::vector<int>{3, 4}));
+    // Every request got its answer; the written block names profile index 1.
+    ASSERT_EQ(trace.size() % 2, 0U);
+    for (std::size_t i = 0; i < trace.size(); i += 2) {
+        EXPECT_EQ(trace[i].mark, '>');
+        EXPECT_EQ(trace[i + 1].mark, '<');
+        EXPECT_FALSE(trace[i + 1].timeout);
+    }
+    EXPECT_EQ(trace[trace.size() - 2].bytes[8 + 10], 1);
+    EXPECT_EQ(Keyboard().ActiveProfile(), 1);
+    EXPECT_EQ(Ok({State(), "profile"}).out, "2\n");
+
+    // The trace is appended to, run after run.
+    Ok({State(), "--trace", Path("trace.txt").string(), "profile"});
+    EXPECT_GT(Trace().size(), trace.size());
+}
+
+TEST_F(CliTest, BadProfileFilesExitThreeAndNothingIsWritten) {
+    RestoreSample();
+    const std::string sample = ReadText(Path("sample.fwc"));
+    std::string badChecksum = sample;
+    badChecksum[31] = static_cast<char>(badChecksum[31] + 1);
+    std::string badText = sample;
+    // Entry of key A in profile 1: a text whose offset lies far outside the (empty) pool.
+    const std::size_t entryA = 64 + 16 * 0x1E;
+    badText[entryA] = 6;
+    badText[entryA + 4] = 0x40;
+    const std::map<std::string, std::string> files{
+        {"short.fwc", sample.substr(0, 100)},
+        {"truncated.fwc", sample.substr(0, sample.size() - 10)},
+        {"checksum.fwc", badChecksum},
+        {"text.fwc", badText},
+        {"zeros.fwc", std::string(sample.size(), '\0')},
+    };
+    const auto keyMaps = Keyboard().KeyMaps();
+    const auto macros = Keyboard().MacroArea();
+    for (const auto& [name, contents] : files) {
+        WriteText(Path(name), contents);
+        fs::remove(Path("trace.txt"));
+        const Result result = Run({State(), "--trace", Path("trace.txt").string(), "restore", Path(name).string()});
+        EXPECT_EQ(result.status, 3) << name;
+        EXPECT_NE(result.err.find("restore: " + Path(name).string() + ": "), std::string::npos) << result.err;
+        for (const int command : Commands(Trace())) {
+            EXPECT_NE(command, 8) << name;
+            EXPECT_NE(command, 10) << name;
+        }
+        EXPECT_EQ(ReadText(Path(name)), contents);
+    }
+    const Result missing = Run({State(), "restore", Path("missing.fwc").string()});
+    EXPECT_EQ(missing.status, 3);
+    EXPECT_NE(missing.err.find("does not exist"), std::string::npos);
+    EXPECT_EQ(Keyboard().KeyMaps(), keyMaps);
+    EXPECT_EQ(Keyboard().MacroArea(), macros);
+
+    // The file commands refuse them the same way, and from-json leaves no output behind.
+    EXPECT_EQ(Run({"fwc", "show", Path("checksum.fwc").string()}).status, 3);
+    EXPECT_EQ(Run({"fwc", "to-json", Path("short.fwc").string()}).status, 3);
+    WriteText(Path("bad.json"), R"({"format": "brasslane-profile", "version": 1, "profiles": []})");
+    const Result json = Run({"fwc", "from-json", Path("bad.json").string(), Path("out.fwc").string()});
+    EXPECT_EQ(json.status, 3);
+    EXPECT_NE(json.err.find("profiles: must be an array of the 3 profiles"), std::string::npos) << json.err;
+    EXPECT_FALSE(fs::exists(Path("out.fwc")));
+
+    // A state file that is no keyboard state is refused, and kept as it was.
+    WriteText(Path("broken.json"), "{ \"model\": ");
+    const Result state = Run({"--simulate=" + Path("broken.json").string(), "info"});
+    EXPECT_EQ(state.status, 3);
+    EXPECT_NE(state.err.find("simulated keyboard: "), std::string::npos) << state.err;
+    EXPECT_EQ(ReadText(Path("broken.json")), "{ \"model\": ");
+}
+
+TEST_F(CliTest, KeyboardThatStopsAnsweringLeavesEveryFileIntact) {
+    RestoreSample();
+    // Count the answers up to the first key-map write of a good restore.
+    Ok({State(), "--trace", Path("trace.txt").string(), "restore", Path("sample.fwc").string()});
+    std::size_t answers = 0;
+    for (const TraceLine& line : Trace()) {
+        if (line.mark == '>' && line.bytes[3] == 8) {
+            break;
+        }
+        answers += line.mark == '<' && !line.timeout ? 1 : 0;
+    }
+    const std::string unplug = "BRASSLANE_SIM_FAULTS=unplug-after=" + std::to_string(answers + 2);
+
+    const std::string sample = ReadText(Path("sample.fwc"));
+    const Result restore = Run({State(), "restore", Path("sample.fwc").string()}, {unplug});
+    EXPECT_EQ(restore.status, 1);
+    EXPECT_NE(restore.err.find("restore: writing to the keyboard"), std::string::npos) << restore.err;
+    EXPECT_EQ(ReadText(Path("sample.fwc")), sample);
+    Keyboard(); // the state file is still a whole keyboard state
+
+    // A backup that breaks off keeps the old backup as it was.
+    Ok({State(), "backup", Path("old.fwc").string()});
+    const std::string old = ReadText(Path("old.fwc"));
+    const Result backup = Run({State(), "backup", Path("old.fwc").string()}, {"BRASSLANE_SIM_FAULTS=unplug-after=12"});
+    EXPECT_EQ(backup.status, 1);
+    EXPECT_NE(backup.err.find("backup: "), std::string::npos);
+    EXPECT_EQ(ReadText(Path("old.fwc")), old);
+
+    // Nothing half-written was left behind.
+    for (const auto& entry : fs::directory_iterator(Path(""))) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_EQ(name.find("tmp"), std::string::npos) << name;
+    }
+
+    // A keyboard that never answers: the step and the status are named.
+    const Result silent = Run({State(), "info"}, {"BRASSLANE_SIM_FAULTS=never-answer"});
+    EXPECT_EQ(silent.status, 1);
+    EXPECT_NE(silent.err.find("no keyboard or no answer"), std::string::npos) << silent.err;
+}
+
+TEST_F(CliTest, ListFindsTheCommandInterfaceAndNoKeyboardIsExitOne) {
+    const Result list = Ok({State(), "list"});
+    EXPECT_NE(list.out.find("0c45:7672  7672   command"), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find("consumer"), std::string::npos);
+    const Result quiet = Ok({State(), "list", "--quiet"});
+    EXPECT_EQ(quiet.out + quiet.err, "");
+
+    // hidraw with empty sysfs and /dev folders: no keyboard.
+    fs::create_directories(Path("sys"));
+    fs::create_directories(Path("dev"));
+    const std::vector<std::string> noHardware{"BRASSLANE_SYSFS_ROOT=" + Path("sys").string(),
+                                              "BRASSLANE_DEV_ROOT=" + Path("dev").string()};
+    const Result none = Run({"list", "--quiet"}, noHardware);
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.out + none.err, "");
+    const Result info = Run({"info"}, noHardware);
+    EXPECT_EQ(info.status, 1);
+    EXPECT_NE(info.err.find("connecting: no keyboard found"), std::string::npos) << info.err;
+}
+
+TEST_F(CliTest, InfoDescribesTheKeyboardAndItsEffects) {
+    const Result info = Ok({State(), "--model", "505b", "info"});
+    for (const char* line :
+         {"Keyboard:        320f:505b (model 505b, 128 keys)\n", "Active profile:  1\n",
+          "Macro capacity:  8192 bytes\n", "Effects:         19 offered\n", "  20  Custom per-key\n"}) {
+        EXPECT_NE(info.out.find(line), std::string::npos) << line << info.out;
+    }
+    // The model of an existing state file wins.
+    EXPECT_NE(Ok({State(), "--model", "7672", "info"}).out.find("128 keys"), std::string::npos);
+    // The language choice was stored in the test's own config folder.
+    EXPECT_TRUE(fs::exists(Path("config") / "Brasslane" / "Brasslane.ini"));
+}
+
+TEST_F(CliTest, UsageErrorsExitTwoAndSendNothing) {
+    Ok({State(), "info"});
+    const std::string state = ReadText(Path("state.json"));
+    const std::vector<std::vector<std::string>> cases{
+        {},
+        {"bogus"},
+        {State(), "profile", "4"},
+        {State(), "lighting"},
+        {State(), "lighting", "set"},
+        {State(), "lighting", "set", "--brightness", "9"},
+        {State(), "lighting", "set", "--speed", "fast"},
+        {State(), "lighting", "set", "--colour", "12345"},
+        {State(), "lighting", "set", "--direction", "up"}, // effect 1 goes left or right
+        {State(), "lighting", "set", "--effect", "19"},    // not offered by the keyboard
+        {State(), "lighting", "set", "--effect", "12", "--brightness", "1", "--direction", "left"},
+        {State(), "lighting", "set", "--profile", "0", "--brightness", "1"},
+        {State(), "key-colour", "A"},
+        {State(), "key-colour", "Nokey", "112233"},
+        {State(), "backup"},
+        {"--model", "7672", "info"},
+        {State(), "--model", "1234", "info"},
+        {"fwc"},
+        {"fwc", "from-json", "only-one"},
+        {State(), "info", "extra"},
+    };
+    for (const auto& args : cases) {
+        std::string written;
+        for (const std::string& a : args) {
+            written += a + " ";
+        }
+        const Result result = Run(args);
+        EXPECT_EQ(result.status, 2) << written << "\n" << result.err;
+        EXPECT_FALSE(result.err.empty()) << written;
+        EXPECT_EQ(result.err.find("terminate"), std::string::npos) << written;
+    }
+    EXPECT_EQ(ReadText(Path("state.json")), state) << "a usage error changed the keyboard";
+    const Result faults = Run({State(), "info"}, {"BRASSLANE_SIM_FAULTS=unplug-after=x"});
+    EXPECT_EQ(faults.status, 2);
+    EXPECT_NE(faults.err.find("BRASSLANE_SIM_FAULTS"), std::string::npos);
+}
+
+TEST_F(CliTest, HelpWorksForEveryCommand) {
+    const std::vector<std::vector<std::string>> commands{
+        {},
+        {"list"},
+        {"info"},
+        {"backup"},
+        {"restore"},
+        {"profile"},
+        {"lighting"},
+        {"lighting", "show"},
+        {"lighting", "set"},
+        {"lighting", "reset"},
+        {"key-colour"},
+        {"fwc"},
+        {"fwc", "new"},
+        {"fwc", "show"},
+        {"fwc", "to-json"},
+        {"fwc", "from-json"},
+        {"keys"},
+    };
+    for (std::vector<std::string> args : commands) {
+        std::string name = "brasslanectl";
+        for (const std::string& a : args) {
+            name += " " + a;
+        }
+        args.push_back("--help");
+        const Result result = Run(args);
+        EXPECT_EQ(result.status, 0) << name;
+        EXPECT_NE(result.out.find("Usage: " + name), std::string::npos) << result.out;
+    }
+    const Result set = Run({"lighting", "set", "--help"});
+    for (const char* option : {"--effect", "--brightness", "--speed", "--direction", "--colour", "--colourful",
+                               "--rate", "--four-colour", "--profile"}) {
+        EXPECT_NE(set.out.find(option), std::string::npos) << option;
+    }
+}
+
+TEST_F(CliTest, KeysListsNamesThatTheOtherCommandsAccept) {
+    const Result keys = Ok({"keys"});
+    for (const char* line : {"A              0x01E  64\n", "CapsLock       0x03A  63\n", "UP             0x148  ",
+                             "Fn             -      110\n"}) {
+        EXPECT_NE(keys.out.find(line), std::string::npos) << line;
+    }
+    Ok({"fwc", "new", Path("new.fwc").string()});
+    EXPECT_EQ(fs::file_size(Path("new.fwc")), 32832U);
+    const Result shown = Ok({"fwc", "show", Path("new.fwc").string()});
+    EXPECT_NE(shown.out.find("Profile 3\n  every key has its default function\nMacros: 0\n"), std::string::npos)
+        << shown.out;
+}
+
+} // namespace
+} // namespace brasslane::test
