@@ -11,9 +11,6 @@
 //
 // Profile-area slots: 0..255 are named after the key with that scan index, 256..264 are "G1".."G9"
 // (bank A), 265..273 "G1B".."G9B" (bank B), and 274..511, which nothing uses, "slot274".."slot511".
-//
-// This header deliberately includes no core header: the key table and the colour table headers
-// cannot share one translation unit.
 
 #include <cstddef>
 #include <cstdint>

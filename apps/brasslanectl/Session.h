@@ -3,9 +3,6 @@
 // Everything one run of brasslanectl works with: the program's paths, settings and language
 // texts, and, for the commands that need it, the keyboard (real or simulated) behind the
 // command link, with the profile store and the lighting model over it.
-//
-// The lighting model is only declared here: its header and the key table's header define the
-// same constant and cannot meet in one translation unit.
 
 #include "CliUiSink.h"
 #include "ExchangeTrace.h"

@@ -1,7 +1,6 @@
 #pragma once
 
-// The layout key of a button of the main window's keyboard picture. Apart from the window's
-// own file because the key table cannot be included beside the lighting headers.
+// The layout key of a button of the main window's keyboard picture.
 
 #include "core/app/MainWindowButtons.h"
 

@@ -218,8 +218,7 @@ protected:
 };
 
 // The entry that the keyboard's key map of `profile` gives the key at `slot`, decoded as a
-// sync from the keyboard would (AppTestKeyMaps.cpp: the key table cannot share a file with
-// the lighting headers).
+// sync from the keyboard would.
 KeyEntry DecodedKeyboardEntry(const sim::SimKeyboard& keyboard, int profile, std::size_t slot);
 
 } // namespace brasslane::test

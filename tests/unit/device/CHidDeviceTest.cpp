@@ -1,4 +1,5 @@
 #include "core/device/CHidDevice.h"
+#include "../TestHex.h"
 
 #include <gtest/gtest.h>
 
@@ -17,19 +18,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::vector<std::uint8_t> Hex(const std::string& text) {
-    std::vector<std::uint8_t> bytes;
-    std::string digits;
-    for (char c : text) {
-        if (std::isxdigit(static_cast<unsigned char>(c))) {
-            digits.push_back(c);
-        }
-    }
-    for (std::size_t i = 0; i + 1 < digits.size(); i += 2) {
-        bytes.push_back(static_cast<std::uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
-    }
-    return bytes;
-}
+using test::Hex;
 
 // Report 1: buttons 1-5 (padded), button 9 (padded), X, Y, Z. Report 2: vendor values 5..7.
 // Report 3: consumer array of two 16-bit usages.

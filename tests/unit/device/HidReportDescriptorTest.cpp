@@ -1,4 +1,5 @@
 #include "core/device/HidReportDescriptor.h"
+#include "../TestHex.h"
 
 #include <gtest/gtest.h>
 
@@ -14,19 +15,7 @@
 namespace brasslane {
 namespace {
 
-std::vector<std::uint8_t> Hex(const std::string& text) {
-    std::vector<std::uint8_t> bytes;
-    std::string digits;
-    for (char c : text) {
-        if (std::isxdigit(static_cast<unsigned char>(c))) {
-            digits.push_back(c);
-        }
-    }
-    for (std::size_t i = 0; i + 1 < digits.size(); i += 2) {
-        bytes.push_back(static_cast<std::uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
-    }
-    return bytes;
-}
+using test::Hex;
 
 std::vector<std::uint8_t> ReadFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);

@@ -1,4 +1,5 @@
 #include "platform/linux/HidrawBackend.h"
+#include "../TestHex.h"
 
 #include "core/device/CHidDevice.h"
 
@@ -21,19 +22,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-std::vector<std::uint8_t> Hex(const std::string& text) {
-    std::vector<std::uint8_t> bytes;
-    std::string digits;
-    for (char c : text) {
-        if (std::isxdigit(static_cast<unsigned char>(c))) {
-            digits.push_back(c);
-        }
-    }
-    for (std::size_t i = 0; i + 1 < digits.size(); i += 2) {
-        bytes.push_back(static_cast<std::uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
-    }
-    return bytes;
-}
+using test::Hex;
 
 const char* kVendor = "06 1C FF 09 92 A1 01 85 04 09 01 15 00 26 FF 00 75 08 95 3F 81 02"
                       "09 02 95 3F 91 02 C0";
