@@ -5,8 +5,8 @@
 // - reading a keyboard with a full macro area (255 x 128 bytes) into a profile file when
 //   every report takes 1 ms, against the floor that the exchanges themselves cost.
 
-#include "core/app/AppState.h"
-#include "core/app/UiSink.h"
+#include "core/base/AppState.h"
+#include "core/base/UiSink.h"
 #include "core/device/ConnectionState.h"
 #include "core/device/DeviceLink.h"
 #include "core/device/KeyboardFinder.h"

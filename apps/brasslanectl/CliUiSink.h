@@ -5,7 +5,7 @@
 // a Yes/No question gets the answer the desktop app preselects, No, so that a command never
 // blocks on a prompt and never takes a step the user did not ask for.
 
-#include "core/app/UiSink.h"
+#include "core/base/UiSink.h"
 
 #include <iostream>
 

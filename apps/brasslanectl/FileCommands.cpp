@@ -5,7 +5,7 @@
 #include "ProfileListing.h"
 
 #include "core/lighting/KeyColourTable.h"
-#include "core/profiles/AtomicFile.h"
+#include "core/base/AtomicFile.h"
 #include "core/profiles/ProfileFile.h"
 
 #include <cstdio>

@@ -2,7 +2,7 @@
 
 #include "KeyNames.h"
 
-#include "core/Bytes.h"
+#include "core/base/Bytes.h"
 #include "core/keys/KeyEntry.h"
 #include "core/keys/MacroBlock.h"
 #include "core/profiles/ProfileFile.h"

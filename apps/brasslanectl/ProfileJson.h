@@ -36,7 +36,7 @@
 // exist) and refuses the first fault with its JSON path:
 //   profiles[0].keys.A.type: unknown type "kye"
 
-#include "core/profiles/ProfileImage.h"
+#include "core/keys/ProfileImage.h"
 
 #include <cstdint>
 #include <filesystem>

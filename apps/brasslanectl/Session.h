@@ -8,10 +8,10 @@
 #include "ExchangeTrace.h"
 
 #include "core/app/AppPaths.h"
-#include "core/app/AppState.h"
+#include "core/base/AppState.h"
 #include "core/device/ConnectionState.h"
 #include "core/device/DeviceLink.h"
-#include "core/profiles/ProfileImage.h"
+#include "core/keys/ProfileImage.h"
 #include "core/profiles/ProfileStore.h"
 #include "core/resources/Language.h"
 #include "core/resources/SettingsStore.h"

@@ -3,7 +3,7 @@
 #include "gui/widgets/CSkinMenu.h"
 #include "gui/widgets/SkinPictures.h"
 
-#include "core/app/Messages.h"
+#include "core/base/Messages.h"
 
 #include <QAction>
 #include <QIcon>

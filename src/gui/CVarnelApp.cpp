@@ -4,7 +4,7 @@
 #include "gui/QtUiSink.h"
 
 #include "core/app/AppCore.h"
-#include "core/app/Messages.h"
+#include "core/base/Messages.h"
 #include "platform/KeyboardBackend.h"
 #include "platform/linux/LinuxPaths.h"
 #include "platform/linux/SingleInstance.h"

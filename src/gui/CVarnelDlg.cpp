@@ -15,7 +15,7 @@
 
 #include "core/app/AppCore.h"
 #include "core/app/MainWindowButtons.h"
-#include "core/app/Messages.h"
+#include "core/base/Messages.h"
 #include "core/lighting/PreviewTables.h"
 #include "core/profiles/UserFolder.h"
 #include "core/resources/SkinKeys.h"

@@ -3,7 +3,7 @@
 // The program's message boxes: a QMessageBox whose Yes/No questions preselect No. Tests answer
 // boxes in advance so that no box ever waits for a person.
 
-#include "core/app/UiSink.h"
+#include "core/base/UiSink.h"
 
 #include <QString>
 

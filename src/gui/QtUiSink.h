@@ -9,7 +9,7 @@
 // released at once (Send returns 0, a question is answered No) and later calls do nothing, so
 // the close sequence can join a connection monitor that is waiting for the GUI thread.
 
-#include "core/app/UiSink.h"
+#include "core/base/UiSink.h"
 
 #include <QObject>
 

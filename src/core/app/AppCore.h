@@ -10,8 +10,8 @@
 // destructors, and by Stop()) before anything they use goes away.
 
 #include "core/app/AppPaths.h"
-#include "core/app/AppState.h"
-#include "core/app/UiSink.h"
+#include "core/base/AppState.h"
+#include "core/base/UiSink.h"
 #include "core/device/ConnectionMonitor.h"
 #include "core/device/ConnectionState.h"
 #include "core/device/DeviceLink.h"
@@ -19,7 +19,7 @@
 #include "core/device/InputListener.h"
 #include "core/lighting/LightingModel.h"
 #include "core/lighting/PerKeyColours.h"
-#include "core/profiles/ProfileImage.h"
+#include "core/keys/ProfileImage.h"
 #include "core/profiles/ProfileStore.h"
 #include "core/resources/Language.h"
 #include "core/resources/SettingsStore.h"

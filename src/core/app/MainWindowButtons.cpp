@@ -3,7 +3,7 @@
 #include "core/keys/KeyAction.h"
 #include "core/keys/KeyEntry.h"
 #include "core/keys/KeyTable.h"
-#include "core/profiles/ProfileImage.h"
+#include "core/keys/ProfileImage.h"
 
 #include <algorithm>
 #include <mutex>

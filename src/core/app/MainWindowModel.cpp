@@ -1,7 +1,7 @@
 #include "core/app/MainWindowModel.h"
 
 #include "core/app/AppCore.h"
-#include "core/app/Messages.h"
+#include "core/base/Messages.h"
 #include "core/lighting/KeyColourTable.h"
 
 #include <charconv>

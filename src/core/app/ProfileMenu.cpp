@@ -1,6 +1,6 @@
 #include "core/app/ProfileMenu.h"
 
-#include "core/app/Messages.h"
+#include "core/base/Messages.h"
 #include "core/resources/Language.h"
 
 namespace brasslane {

@@ -1,7 +1,7 @@
 #include "core/app/ProfileSwitch.h"
 
-#include "core/app/UiSink.h"
-#include "core/profiles/ProfileImage.h"
+#include "core/base/UiSink.h"
+#include "core/keys/ProfileImage.h"
 #include "core/profiles/ProfileStore.h"
 #include "core/resources/Language.h"
 

@@ -5,8 +5,8 @@
 // second while it is not), and announces every change of the connection once to the main
 // window through the UiSink.
 
-#include "core/app/AppState.h"
-#include "core/app/UiSink.h"
+#include "core/base/AppState.h"
+#include "core/base/UiSink.h"
 #include "core/device/ConnectionState.h"
 #include "core/device/DeviceLink.h"
 #include "core/device/HidBackend.h"

@@ -4,7 +4,7 @@
 // The monitor thread writes it; the user-interface thread reads it without a lock, so every
 // field that both touch is atomic or written before the message that announces it.
 
-#include "core/app/Messages.h"
+#include "core/base/Messages.h"
 
 #include <array>
 #include <atomic>

@@ -1,6 +1,6 @@
 #include "core/device/DeviceLink.h"
 
-#include "core/Bytes.h"
+#include "core/base/Bytes.h"
 
 #include <algorithm>
 #include <chrono>

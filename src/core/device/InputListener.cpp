@@ -1,6 +1,6 @@
 #include "core/device/InputListener.h"
 
-#include "core/app/Messages.h"
+#include "core/base/Messages.h"
 #include "core/device/KeyboardFinder.h"
 
 #include <algorithm>

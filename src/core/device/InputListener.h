@@ -5,7 +5,7 @@
 // main-window timers and tray icons. Searches for the interface again once a second when it
 // is missing or has gone.
 
-#include "core/app/UiSink.h"
+#include "core/base/UiSink.h"
 #include "core/device/CHidDevice.h"
 #include "core/device/ConnectionState.h"
 #include "core/device/HidBackend.h"

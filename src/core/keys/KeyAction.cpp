@@ -2,7 +2,7 @@
 
 #include "core/keys/MacroBlob.h"
 #include "core/keys/MacroText.h"
-#include "core/profiles/ProfileImage.h"
+#include "core/keys/ProfileImage.h"
 #include "core/resources/Language.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 
 // One key's assignment in a profile area of the profile image: 16 bytes, little-endian.
 
-#include "core/Bytes.h"
+#include "core/base/Bytes.h"
 
 #include <cstdint>
 #include <span>

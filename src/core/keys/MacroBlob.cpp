@@ -1,9 +1,9 @@
 #include "core/keys/MacroBlob.h"
 
-#include "core/Bytes.h"
-#include "core/app/UiSink.h"
+#include "core/base/Bytes.h"
+#include "core/base/UiSink.h"
 #include "core/keys/MacroText.h"
-#include "core/profiles/ProfileImage.h"
+#include "core/keys/ProfileImage.h"
 #include "core/resources/Language.h"
 
 #include <algorithm>

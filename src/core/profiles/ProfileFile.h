@@ -5,7 +5,7 @@
 // string pool. Everything here is pure: bytes in, bytes out. Reading a file from disk with its
 // access and size rules is ReadProfileFileBytes at the end.
 
-#include "core/profiles/ProfileImage.h"
+#include "core/keys/ProfileImage.h"
 
 #include <cstdint>
 #include <filesystem>

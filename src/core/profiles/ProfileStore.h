@@ -8,7 +8,7 @@
 // so calling them without it is safe too, only no longer atomic with the caller's other steps.
 
 #include "core/profiles/ProfileFile.h"
-#include "core/profiles/ProfileImage.h"
+#include "core/keys/ProfileImage.h"
 
 #include <cstdint>
 #include <filesystem>

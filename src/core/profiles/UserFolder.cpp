@@ -1,6 +1,6 @@
 #include "core/profiles/UserFolder.h"
 
-#include "core/profiles/AtomicFile.h"
+#include "core/base/AtomicFile.h"
 
 #include <fstream>
 #include <iterator>

@@ -1,6 +1,6 @@
 #include "platform/linux/SingleInstance.h"
 
-#include "core/app/Messages.h"
+#include "core/base/Messages.h"
 
 #include <array>
 #include <cerrno>

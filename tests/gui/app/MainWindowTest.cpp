@@ -10,7 +10,7 @@
 #include "gui/widgets/CPngButton.h"
 
 #include "core/app/MainWindowButtons.h"
-#include "core/app/Messages.h"
+#include "core/base/Messages.h"
 #include "core/resources/SkinKeys.h"
 #include "core/resources/SkinLayout.h"
 #include "platform/linux/SingleInstance.h"

@@ -4,7 +4,7 @@
 
 #include "gui/QtUiSink.h"
 
-#include "core/app/Messages.h"
+#include "core/base/Messages.h"
 
 #include <QThread>
 

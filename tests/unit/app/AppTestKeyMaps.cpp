@@ -1,5 +1,5 @@
 #include "core/keys/KeyAction.h"
-#include "core/profiles/ProfileImage.h"
+#include "core/keys/ProfileImage.h"
 #include "platform/sim/SimKeyboard.h"
 
 #include <span>

@@ -7,8 +7,8 @@
 
 #include "core/app/AppCore.h"
 #include "core/app/MainWindowModel.h"
-#include "core/app/Messages.h"
-#include "core/app/UiSink.h"
+#include "core/base/Messages.h"
+#include "core/base/UiSink.h"
 #include "core/device/KeyboardFinder.h"
 #include "platform/sim/SimHidBackend.h"
 #include "platform/sim/SimKeyboard.h"

@@ -1,6 +1,6 @@
 #include "AppTestSupport.h"
 
-#include "core/app/Messages.h"
+#include "core/base/Messages.h"
 #include "core/keys/KeyEntry.h"
 
 #include <chrono>

@@ -1,6 +1,6 @@
 #include "AppTestSupport.h"
 
-#include "core/app/Messages.h"
+#include "core/base/Messages.h"
 #include "core/app/ProfileMenu.h"
 #include "core/keys/KeyEntry.h"
 #include "core/resources/Language.h"

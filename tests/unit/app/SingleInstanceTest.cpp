@@ -1,7 +1,7 @@
 #include "platform/linux/SingleInstance.h"
 
 #include "AppTestSupport.h"
-#include "core/app/Messages.h"
+#include "core/base/Messages.h"
 
 #include <gtest/gtest.h>
 

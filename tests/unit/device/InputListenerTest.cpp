@@ -1,7 +1,7 @@
 #include "core/device/InputListener.h"
 
 #include "RecordingUiSink.h"
-#include "core/app/Messages.h"
+#include "core/base/Messages.h"
 #include "platform/sim/SimHidBackend.h"
 #include "platform/sim/SimKeyboard.h"
 

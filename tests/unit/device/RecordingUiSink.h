@@ -3,7 +3,7 @@
 // A UiSink that records every call, from any thread, and lets a test wait for a condition on
 // what was recorded.
 
-#include "core/app/UiSink.h"
+#include "core/base/UiSink.h"
 
 #include <chrono>
 #include <condition_variable>

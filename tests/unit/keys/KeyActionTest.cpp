@@ -1,7 +1,7 @@
 #include "core/keys/KeyAction.h"
 
 #include "core/keys/MacroBlob.h"
-#include "core/profiles/ProfileImage.h"
+#include "core/keys/ProfileImage.h"
 #include "KeysTestSupport.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 // Shared pieces of the keys tests: a language file in a temporary folder and a UiSink that
 // records what it is asked to show.
 
-#include "core/app/UiSink.h"
+#include "core/base/UiSink.h"
 #include "core/resources/Language.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "core/keys/MacroBlock.h"
 
-#include "core/Bytes.h"
+#include "core/base/Bytes.h"
 #include "core/keys/MacroText.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "core/profiles/ProfileFile.h"
 
-#include "core/Bytes.h"
+#include "core/base/Bytes.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "core/profiles/ProfileStore.h"
 
 #include "ProfileTestSupport.h"
-#include "core/Bytes.h"
-#include "core/app/AppState.h"
+#include "core/base/Bytes.h"
+#include "core/base/AppState.h"
 #include "core/device/ConnectionState.h"
 #include "core/device/DeviceLink.h"
 #include "core/profiles/UserFolder.h"

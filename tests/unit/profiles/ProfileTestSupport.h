@@ -3,7 +3,7 @@
 // Shared pieces of the profile tests: a temporary folder, a language folder with the texts the
 // store shows, a user-interface sink that records messages, and a HID backend without devices.
 
-#include "core/app/UiSink.h"
+#include "core/base/UiSink.h"
 #include "core/device/HidBackend.h"
 
 #include <atomic>

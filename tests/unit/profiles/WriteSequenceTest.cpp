@@ -1,14 +1,14 @@
-#include "core/keys/WriteSequence.h"
+#include "core/profiles/WriteSequence.h"
 
 #include "core/device/ConnectionState.h"
 #include "core/device/DeviceLink.h"
 #include "core/device/KeyboardFinder.h"
 #include "core/keys/KeyAction.h"
 #include "core/keys/MacroBlob.h"
-#include "core/profiles/ProfileImage.h"
+#include "core/keys/ProfileImage.h"
 #include "platform/sim/SimHidBackend.h"
 #include "platform/sim/SimKeyboard.h"
-#include "KeysTestSupport.h"
+#include "../keys/KeysTestSupport.h"
 
 #include <gtest/gtest.h>
 

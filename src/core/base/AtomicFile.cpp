@@ -1,4 +1,4 @@
-#include "core/profiles/AtomicFile.h"
+#include "core/base/AtomicFile.h"
 
 #include <fstream>
 #include <system_error>

@@ -1,11 +1,11 @@
-#include "core/keys/WriteSequence.h"
+#include "core/profiles/WriteSequence.h"
 
-#include "core/app/UiSink.h"
+#include "core/base/UiSink.h"
 #include "core/device/ConnectionState.h"
 #include "core/device/DeviceLink.h"
 #include "core/keys/KeyAction.h"
 #include "core/keys/MacroBlob.h"
-#include "core/profiles/ProfileImage.h"
+#include "core/keys/ProfileImage.h"
 #include "core/resources/Language.h"
 
 #include <algorithm>

@@ -1,0 +1,43 @@
+# cmake -DSOURCE_DIR=<repo> -P cmake/CheckLayers.cmake
+# Fails when a folder of src/core includes a folder of the same rank or above it. The order is
+# base, resources, device, keys, then profiles and lighting (side by side, so neither may use
+# the other), then app.
+set(rank_base 0)
+set(rank_resources 1)
+set(rank_device 2)
+set(rank_keys 3)
+set(rank_profiles 4)
+set(rank_lighting 4)
+set(rank_app 5)
+
+file(GLOB folders LIST_DIRECTORIES true "${SOURCE_DIR}/src/core/*")
+set(violations "")
+foreach(folder ${folders})
+    if(NOT IS_DIRECTORY "${folder}")
+        continue()
+    endif()
+    get_filename_component(name "${folder}" NAME)
+    if(NOT DEFINED rank_${name})
+        string(APPEND violations "\n  src/core/${name} has no place in the layer order (cmake/CheckLayers.cmake)")
+        continue()
+    endif()
+    file(GLOB_RECURSE files "${folder}/*.h" "${folder}/*.cpp")
+    foreach(file ${files})
+        file(STRINGS "${file}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<](core|gui|platform|apps)/")
+        foreach(line ${includes})
+            string(REGEX MATCH "[\"<](core/([a-z]+)|gui|platform|apps)/" match "${line}")
+            set(target "${CMAKE_MATCH_2}")
+            file(RELATIVE_PATH rel "${SOURCE_DIR}" "${file}")
+            if(NOT target)
+                string(APPEND violations "\n  ${rel}: the core includes ${CMAKE_MATCH_1}/")
+            elseif(NOT target STREQUAL name AND (NOT DEFINED rank_${target} OR
+                   NOT rank_${target} LESS rank_${name}))
+                string(APPEND violations "\n  ${rel}: core/${name} includes core/${target}, which is not below it")
+            endif()
+        endforeach()
+    endforeach()
+endforeach()
+
+if(violations)
+    message(FATAL_ERROR "Layer order broken:${violations}")
+endif()
