@@ -5,8 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j"$(nproc)"
+cmake --preset dev
+cmake --build --preset dev -j"$(nproc)"
 
 state="${XDG_DATA_HOME:-$HOME/.local/share}/Brasslane/simulated-keyboard.json"
 mkdir -p "$(dirname "$state")"

@@ -1,7 +1,7 @@
 // skingen: draws the Brasslane skin (layout files, state pictures, lighting bitmaps and tray
 // icons) into a Skins folder. Run at build time; needs no display.
 //
-//   skingen OUTPUT_DIR [--mode-file FILE] [--preview FILE.png]
+//   skingen OUTPUT_DIR [--declared FILE] [--preview FILE.png]
 
 #include "Bitmaps.h"
 #include "KeyboardLayout.h"
@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QSaveFile>
+#include <QSet>
 #include <QStringList>
 
 #include <cstdio>
@@ -40,6 +41,7 @@ public:
     bool Save(const QString& name, const QImage& image) {
         const QString suffix = QFileInfo(name).suffix().toLower();
         const char* format = suffix == "jpg" ? "JPG" : suffix == "bmp" ? "BMP" : "PNG";
+        m_written.insert(name);
         QSaveFile file(m_dir.filePath(name));
         if (!file.open(QIODevice::WriteOnly) || !image.save(&file, format, suffix == "jpg" ? kJpegQuality : -1) ||
             !file.commit()) {
@@ -49,6 +51,7 @@ public:
     }
 
     bool Save(const QString& name, const QByteArray& bytes) {
+        m_written.insert(name);
         QSaveFile file(m_dir.filePath(name));
         if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
             return Fail(name);
@@ -57,6 +60,7 @@ public:
     }
 
     bool Ok() const { return m_ok; }
+    const QSet<QString>& Written() const { return m_written; }
 
 private:
     bool Fail(const QString& name) {
@@ -67,7 +71,41 @@ private:
 
     QDir m_dir;
     bool m_ok = true;
+    QSet<QString> m_written;
 };
+
+// The build declares every file of the skin (tools/skingen/SkinFiles.txt) so that a deleted
+// picture is drawn again. A file written but not declared, or declared but not written, would
+// break that, so it fails the run.
+bool MatchesDeclared(const QSet<QString>& written, const QString& declaredFile) {
+    QFile file(declaredFile);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        std::fprintf(stderr, "skingen: cannot read %s\n", qPrintable(declaredFile));
+        return false;
+    }
+    QSet<QString> declared;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const QString name = QString::fromUtf8(line).trimmed();
+        if (!name.isEmpty()) {
+            declared.insert(name);
+        }
+    }
+    bool ok = true;
+    for (const QString& name : written) {
+        if (!declared.contains(name)) {
+            std::fprintf(stderr, "skingen: %s is written but not declared in %s\n", qPrintable(name),
+                         qPrintable(declaredFile));
+            ok = false;
+        }
+    }
+    for (const QString& name : declared) {
+        if (!written.contains(name)) {
+            std::fprintf(stderr, "skingen: %s is declared but not written\n", qPrintable(name));
+            ok = false;
+        }
+    }
+    return ok;
+}
 
 struct SheetFile {
     QString name;
@@ -216,15 +254,15 @@ QImage RenderPreview(const WindowSkin& main, const QImage& arrows,
 
 int Run(const QStringList& args) {
     if (args.size() < 2) {
-        std::fprintf(stderr, "usage: skingen OUTPUT_DIR [--mode-file FILE] [--preview FILE.png]\n");
+        std::fprintf(stderr, "usage: skingen OUTPUT_DIR [--declared FILE] [--preview FILE.png]\n");
         return 2;
     }
     const QString outDir = args[1];
-    QString modeFile;
+    QString declaredFile;
     QString previewFile;
     for (int i = 2; i + 1 < args.size(); i += 2) {
-        if (args[i] == "--mode-file") {
-            modeFile = args[i + 1];
+        if (args[i] == "--declared") {
+            declaredFile = args[i + 1];
         } else if (args[i] == "--preview") {
             previewFile = args[i + 1];
         } else {
@@ -294,13 +332,8 @@ int Run(const QStringList& args) {
     folder.Save("icon141.png", RenderTrayIcon(TrayState::Connected));
     folder.Save("icon142.png", RenderTrayIcon(TrayState::Highlight));
 
-    if (!modeFile.isEmpty() && QFileInfo::exists(modeFile)) {
-        QFile source(modeFile);
-        if (!source.open(QIODevice::ReadOnly)) {
-            std::fprintf(stderr, "skingen: cannot read %s\n", qPrintable(modeFile));
-            return 1;
-        }
-        folder.Save(QFileInfo(modeFile).fileName(), source.readAll());
+    if (!declaredFile.isEmpty() && !MatchesDeclared(folder.Written(), declaredFile)) {
+        return 1;
     }
     if (!previewFile.isEmpty()) {
         SkinFolder previewFolder(QFileInfo(previewFile).absolutePath());
