@@ -19,7 +19,8 @@ function(brasslane_test name dir)
         return()
     endif()
     add_executable(${name} ${sources})
-    target_link_libraries(${name} PRIVATE ${ARGN} GTest::gtest GTest::gtest_main GTest::gmock brasslane_warnings)
+    target_link_libraries(${name} PRIVATE ${ARGN} brasslane_test_support GTest::gtest GTest::gtest_main GTest::gmock
+                                          brasslane_warnings)
     target_compile_definitions(${name} PRIVATE BRASSLANE_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
                                                BRASSLANE_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${dir}")

@@ -4,10 +4,12 @@
 #include "gui/CVarnelApp.h"
 
 #include "core/app/CommandLine.h"
+#include "platform/DurableSync.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    brasslane::platform::InstallDurableSync();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brasslane"));
     // The window spends most of its life hidden; only the close sequence ends the program.

@@ -5,7 +5,7 @@
 #include "core/keys/KeyAction.h"
 #include "core/keys/MacroBlob.h"
 #include "core/resources/Language.h"
-#include "core/resources/Utf8.h"
+#include "core/base/Utf8.h"
 
 #include <cstdio>
 #include <sstream>

@@ -4,6 +4,8 @@
 #include "Commands.h"
 #include "Session.h"
 
+#include "platform/DurableSync.h"
+
 #include <CLI/CLI.hpp>
 
 #include <exception>
@@ -233,6 +235,7 @@ int Run(int argc, char** argv) {
 } // namespace brasslane::cli
 
 int main(int argc, char** argv) {
+    brasslane::platform::InstallDurableSync();
     try {
         return brasslane::cli::Run(argc, argv);
     } catch (const std::exception& e) {

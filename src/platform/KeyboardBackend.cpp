@@ -1,5 +1,6 @@
 #include "platform/KeyboardBackend.h"
 
+#include "core/base/Strings.h"
 #include "platform/linux/HidrawBackend.h"
 
 #include <algorithm>
@@ -16,23 +17,6 @@ void SetError(std::string* error, std::string text) {
     if (error != nullptr) {
         *error = std::move(text);
     }
-}
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())) != 0) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())) != 0) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
-std::string Lower(std::string_view text) {
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return lower;
 }
 
 // A whole non-negative decimal number that fits an int.
@@ -59,7 +43,7 @@ bool ParseSimFaults(std::string_view text, sim::SimFaults& faults, std::string* 
             continue;
         }
         const std::size_t equals = item.find('=');
-        const std::string name = Lower(Trim(item.substr(0, equals)));
+        const std::string name = ToLower(Trim(item.substr(0, equals)));
         const bool hasValue = equals != std::string_view::npos;
         const std::string_view value = hasValue ? Trim(item.substr(equals + 1)) : std::string_view();
         const auto bad = [&](const std::string& why) {
@@ -75,7 +59,7 @@ bool ParseSimFaults(std::string_view text, sim::SimFaults& faults, std::string* 
             continue;
         }
         if (name == "status") {
-            const std::string byte = Lower(value);
+            const std::string byte = ToLower(value);
             if (byte == "ff" || byte == "0xff") {
                 result.statusByte = 0xFF;
             } else if (byte == "fe" || byte == "0xfe") {
@@ -124,7 +108,7 @@ bool ParseSimFaults(std::string_view text, sim::SimFaults& faults, std::string* 
 }
 
 std::optional<sim::SimModel> ParseSimModel(std::string_view text) {
-    const std::string name = Lower(Trim(text));
+    const std::string name = ToLower(Trim(text));
     if (name == "7672" || name == "0c45:7672") {
         return sim::SimModel::k7672;
     }

@@ -14,7 +14,7 @@ public:
     TempFolder() {
         std::random_device random;
         m_path = std::filesystem::temp_directory_path() /
-                 ("brasslane-res-" + std::to_string(random()) + "-" + std::to_string(random()));
+                 ("brasslane-test-" + std::to_string(random()) + "-" + std::to_string(random()));
         std::filesystem::create_directories(m_path);
     }
     ~TempFolder() {

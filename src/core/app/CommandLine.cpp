@@ -1,5 +1,7 @@
 #include "core/app/CommandLine.h"
 
+#include "core/base/Strings.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -7,17 +9,11 @@ namespace brasslane {
 
 namespace {
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
 std::optional<std::uint16_t> ParseModel(std::string_view text) {
-    if (EqualsIgnoringCase(text, "7672")) {
+    if (EqualsNoCase(text, "7672")) {
         return 0x7672;
     }
-    if (EqualsIgnoringCase(text, "505b")) {
+    if (EqualsNoCase(text, "505b")) {
         return 0x505B;
     }
     return std::nullopt;
@@ -31,9 +27,9 @@ CommandLine ParseCommandLine(std::span<const std::string_view> arguments) {
     constexpr std::string_view kModel = "--model";
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string_view arg = arguments[i];
-        if (EqualsIgnoringCase(arg, "/Kill")) {
+        if (EqualsNoCase(arg, "/Kill")) {
             line.kill = true;
-        } else if (EqualsIgnoringCase(arg, "/Start")) {
+        } else if (EqualsNoCase(arg, "/Start")) {
             line.start = true;
         } else if (arg == kSimulate) {
             line.simulate = true;

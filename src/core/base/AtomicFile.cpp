@@ -1,11 +1,18 @@
 #include "core/base/AtomicFile.h"
 
-#include <fstream>
+#include <atomic>
+#include <cstdio>
+#include <random>
+#include <sstream>
 #include <system_error>
 
 namespace brasslane {
 
+namespace fs = std::filesystem;
+
 namespace {
+
+std::atomic<DurableSync> g_sync{nullptr};
 
 bool Fail(std::string* error, std::string text) {
     if (error != nullptr) {
@@ -14,18 +21,54 @@ bool Fail(std::string* error, std::string text) {
     return false;
 }
 
+bool Sync(const fs::path& path) {
+    const DurableSync sync = g_sync.load();
+    return sync == nullptr || sync(path);
+}
+
+// ".<name>.<random><counter>.tmp": hidden, beside the target (a rename never crosses file
+// systems), and unique, so two writers of the same file never share a temporary file.
+fs::path TemporaryName(const fs::path& target) {
+    static std::atomic<unsigned> counter{0};
+    static thread_local std::mt19937 generator{std::random_device{}()};
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, ".%08x%04x.tmp", static_cast<unsigned>(generator()),
+                  counter.fetch_add(1) & 0xFFFFu);
+    return target.parent_path() / ("." + target.filename().string() + suffix);
+}
+
 } // namespace
 
-bool WriteFileAtomically(const std::filesystem::path& path, const std::function<bool(std::ostream&)>& write,
-                         std::string* error) {
-    namespace fs = std::filesystem;
+void SetDurableSync(DurableSync sync) {
+    g_sync.store(sync);
+}
+
+bool WriteFileAtomically(const fs::path& path, const std::function<bool(std::ostream&)>& write, std::string* error) {
+    std::ostringstream contents;
+    bool written = false;
+    try {
+        written = write(contents) && static_cast<bool>(contents);
+    } catch (...) {
+        written = false;
+    }
+    if (!written) {
+        return Fail(error, "cannot write " + path.string());
+    }
+    return WriteFileAtomically(path, contents.view(), error);
+}
+
+bool WriteFileAtomically(const fs::path& path, std::string_view bytes, std::string* error) {
     std::error_code ec;
     fs::path target = path;
     if (fs::is_symlink(fs::symlink_status(path, ec))) {
+        // Replace the file the link points to, not the link itself.
         target = fs::weakly_canonical(path, ec);
         if (ec) {
             return Fail(error, "the link " + path.string() + " cannot be followed");
         }
+    }
+    if (!target.has_parent_path()) {
+        target = fs::path(".") / target;
     }
     const fs::file_status status = fs::status(target, ec);
     const bool exists = fs::exists(status);
@@ -37,24 +80,27 @@ bool WriteFileAtomically(const std::filesystem::path& path, const std::function<
             return Fail(error, target.string() + " is read-only");
         }
     }
-
-    fs::path temporary = target;
-    temporary += ".brasslane.tmp";
-    bool written = false;
-    try {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out.is_open()) {
-            return Fail(error, "cannot create " + temporary.string());
-        }
-        written = write(out) && static_cast<bool>(out.flush());
-        out.close();
-        written = written && !out.fail();
-    } catch (...) {
-        written = false;
+    const fs::path folder = target.parent_path();
+    if (!fs::is_directory(folder, ec)) {
+        return Fail(error, "the folder " + folder.string() + " does not exist");
     }
-    if (!written) {
+
+    fs::path temporary;
+    std::FILE* file = nullptr;
+    for (int attempt = 0; attempt < 16 && file == nullptr; ++attempt) {
+        temporary = TemporaryName(target);
+        file = std::fopen(temporary.c_str(), "wbx"); // "x": never open a file that is already there
+    }
+    if (file == nullptr) {
+        return Fail(error, "cannot create a file in " + folder.string());
+    }
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    ok = (std::fflush(file) == 0) && ok;
+    ok = (std::fclose(file) == 0) && ok;
+    ok = ok && Sync(temporary);
+    if (!ok) {
         fs::remove(temporary, ec);
-        return Fail(error, "cannot write " + temporary.string());
+        return Fail(error, "cannot write " + target.string() + " (is the disk full?)");
     }
     if (exists) {
         fs::permissions(temporary, status.permissions(), ec);
@@ -64,6 +110,10 @@ bool WriteFileAtomically(const std::filesystem::path& path, const std::function<
         std::error_code ignored;
         fs::remove(temporary, ignored);
         return Fail(error, "cannot replace " + target.string() + ": " + ec.message());
+    }
+    // The rename itself is durable only once the folder is.
+    if (!Sync(folder)) {
+        return Fail(error, "cannot flush the folder " + folder.string());
     }
     return true;
 }

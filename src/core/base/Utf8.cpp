@@ -1,4 +1,4 @@
-#include "core/resources/Utf8.h"
+#include "core/base/Utf8.h"
 
 namespace brasslane::utf8 {
 
@@ -47,6 +47,54 @@ std::size_t ValidSequenceLength(std::string_view text) {
         }
     }
     return length;
+}
+
+void AppendUtf16(std::u16string& out, char32_t codePoint) {
+    if (codePoint >= 0x10000) {
+        codePoint -= 0x10000;
+        out.push_back(static_cast<char16_t>(0xD800 + (codePoint >> 10)));
+        out.push_back(static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF)));
+    } else {
+        out.push_back(static_cast<char16_t>(codePoint));
+    }
+}
+
+// Decodes the sequence at the start of `text` (not empty): the code point, or nullopt when the
+// sequence is malformed; `taken` is how many bytes it covers (at least 1), so a decoder goes on
+// with the byte that interrupted a sequence.
+std::optional<char32_t> DecodeOne(std::string_view text, std::size_t& taken) {
+    const auto lead = static_cast<unsigned char>(text[0]);
+    taken = 1;
+    std::size_t length = 0;
+    char32_t codePoint = 0;
+    char32_t minimum = 0;
+    if (lead < 0x80) {
+        return lead;
+    } else if ((lead & 0xE0) == 0xC0) {
+        length = 2;
+        codePoint = lead & 0x1F;
+        minimum = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3;
+        codePoint = lead & 0x0F;
+        minimum = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4;
+        codePoint = lead & 0x07;
+        minimum = 0x10000;
+    } else {
+        return std::nullopt;
+    }
+    while (taken < length && taken < text.size() && (static_cast<unsigned char>(text[taken]) & 0xC0) == 0x80) {
+        codePoint = (codePoint << 6) | (static_cast<unsigned char>(text[taken]) & 0x3F);
+        ++taken;
+    }
+    const bool valid = taken == length && codePoint >= minimum && codePoint <= 0x10FFFF &&
+                       !(codePoint >= 0xD800 && codePoint <= 0xDFFF);
+    if (!valid) {
+        return std::nullopt;
+    }
+    return codePoint;
 }
 
 // Step over one code point; a malformed byte counts as one code point of length 1.
@@ -133,6 +181,64 @@ std::string FromUtf16(std::span<const std::uint8_t> bytes, bool bigEndian) {
         AppendCodePoint(out, u); // lone surrogates become U+FFFD there
     }
     return out;
+}
+
+std::u16string ToUtf16(std::string_view text) {
+    std::u16string out;
+    out.reserve(text.size());
+    std::size_t taken = 0;
+    for (std::size_t i = 0; i < text.size(); i += taken) {
+        AppendUtf16(out, DecodeOne(text.substr(i), taken).value_or(kReplacement));
+    }
+    return out;
+}
+
+std::optional<std::u16string> ToUtf16Checked(std::string_view text) {
+    std::u16string out;
+    out.reserve(text.size());
+    std::size_t taken = 0;
+    for (std::size_t i = 0; i < text.size(); i += taken) {
+        const std::optional<char32_t> codePoint = DecodeOne(text.substr(i), taken);
+        if (!codePoint) {
+            return std::nullopt;
+        }
+        AppendUtf16(out, *codePoint);
+    }
+    return out;
+}
+
+namespace {
+
+// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD, or ends the conversion when `checked`.
+std::optional<std::string> FromUtf16Units(std::u16string_view text, bool checked) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i];
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            AppendCodePoint(out, 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) +
+                                     (static_cast<char32_t>(text[i + 1]) - 0xDC00));
+            ++i;
+        } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+            if (checked) {
+                return std::nullopt;
+            }
+            AppendCodePoint(out, kReplacement);
+        } else {
+            AppendCodePoint(out, unit);
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+std::string FromUtf16(std::u16string_view text) {
+    return *FromUtf16Units(text, false);
+}
+
+std::optional<std::string> FromUtf16Checked(std::u16string_view text) {
+    return FromUtf16Units(text, true);
 }
 
 } // namespace brasslane::utf8

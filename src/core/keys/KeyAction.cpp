@@ -1,7 +1,7 @@
 #include "core/keys/KeyAction.h"
 
 #include "core/keys/MacroBlob.h"
-#include "core/keys/MacroText.h"
+#include "core/base/Utf8.h"
 #include "core/keys/ProfileImage.h"
 #include "core/resources/Language.h"
 
@@ -97,7 +97,7 @@ std::string AssignmentText(const KeyEntry& entry, std::span<const MacroBlock> ma
     case AssignmentType::kMacro: {
         text += language.Text("KEY_PROMPT_MACRO");
         if (const MacroBlock* macro = FindMacro(macros, entry.param)) {
-            text += MacroTextToUtf8(macro->name);
+            text += utf8::FromUtf16(macro->name);
         }
         text += ")";
         break;

@@ -1,5 +1,6 @@
 #include "core/keys/KeyTable.h"
 
+#include "core/base/Strings.h"
 #include "core/resources/Language.h"
 
 #include <algorithm>
@@ -398,15 +399,6 @@ std::string CutToCharacters(std::string text, std::size_t maxChars) {
     return text;
 }
 
-char AsciiUpper(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return AsciiUpper(x) == AsciiUpper(y); });
-}
-
 std::optional<std::uint32_t> ParseHexCode(std::string_view text) {
     if (text.size() < 3 || text[0] != '0' || (text[1] != 'x' && text[1] != 'X') || text.size() > 6) {
         return std::nullopt;
@@ -632,8 +624,8 @@ std::optional<ScanCode> FindKeyByName(std::string_view name) {
             continue;
         }
         const bool prefixed = row.languageKey.substr(0, kPrefix.size()) == kPrefix;
-        if (EqualsIgnoringCase(name, row.englishLabel) || EqualsIgnoringCase(name, row.languageKey) ||
-            (prefixed && EqualsIgnoringCase(name, row.languageKey.substr(kPrefix.size())))) {
+        if (EqualsNoCase(name, row.englishLabel) || EqualsNoCase(name, row.languageKey) ||
+            (prefixed && EqualsNoCase(name, row.languageKey.substr(kPrefix.size())))) {
             return ScanCodeOfIndex(i);
         }
     }

@@ -2,7 +2,7 @@
 
 #include "core/base/Bytes.h"
 #include "core/base/UiSink.h"
-#include "core/keys/MacroText.h"
+#include "core/base/Utf8.h"
 #include "core/keys/ProfileImage.h"
 #include "core/resources/Language.h"
 
@@ -173,7 +173,7 @@ std::size_t ParseMacroBlob(std::span<const std::uint8_t> blob, std::string_view 
     const std::span<const std::uint8_t> data = blob.first(std::min<std::size_t>(header.length, blob.size()));
     const std::size_t entriesStart = kMacroBlobHeaderSize + 2 * std::size_t{header.count};
     const std::size_t count = std::min<std::size_t>(header.count, kMaxMacros);
-    const std::u16string prefix = MacroTextFromUtf8(namePrefix);
+    const std::u16string prefix = utf8::ToUtf16(namePrefix);
     for (std::size_t i = 0; i < count; ++i) {
         const auto offset = ReadU16(data, kMacroBlobHeaderSize + 2 * i);
         if (!offset || *offset < entriesStart) {

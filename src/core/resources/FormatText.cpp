@@ -1,6 +1,6 @@
 #include "core/resources/Language.h"
 
-#include "core/resources/Utf8.h"
+#include "core/base/Utf8.h"
 
 #include <charconv>
 #include <optional>

@@ -1,13 +1,12 @@
 #include "core/resources/IniFile.h"
 
-#include "core/resources/Utf8.h"
+#include "core/base/AtomicFile.h"
+#include "core/base/Strings.h"
+#include "core/base/Utf8.h"
 
 #include <array>
-#include <atomic>
-#include <cstdio>
 #include <fstream>
 #include <optional>
-#include <random>
 #include <span>
 #include <system_error>
 #include <utility>
@@ -80,42 +79,12 @@ LoadedText Load(const fs::path& path) {
     return loaded;
 }
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\n';
-}
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front())) {
-        s.remove_prefix(1);
-    }
-    while (!s.empty() && IsBlank(s.back())) {
-        s.remove_suffix(1);
-    }
-    return s;
-}
-
 bool IsQuote(char c) {
     return c == '"' || c == '\'';
 }
 
 bool EnclosedInQuotes(std::string_view s) {
     return s.size() >= 2 && IsQuote(s.front()) && s.front() == s.back();
-}
-
-char AsciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (AsciiLower(a[i]) != AsciiLower(b[i])) {
-            return false;
-        }
-    }
-    return true;
 }
 
 enum class LineKind { Other, Section, Entry };
@@ -246,61 +215,6 @@ std::string EncodeValue(std::string_view value) {
     quoted += value;
     quoted += '"';
     return quoted;
-}
-
-std::string TemporaryName(const fs::path& target) {
-    static std::atomic<unsigned> counter{0};
-    static thread_local std::mt19937 generator{std::random_device{}()};
-    char suffix[32];
-    std::snprintf(suffix, sizeof suffix, ".%08x%04x.tmp", static_cast<unsigned>(generator()),
-                  counter.fetch_add(1) & 0xFFFFu);
-    return "." + target.filename().string() + suffix;
-}
-
-// Writes `bytes` to a new file beside `target` and renames it over `target`, so that readers see
-// either the old or the new file, never a part of one.
-bool ReplaceFile(const fs::path& path, std::string_view bytes) {
-    std::error_code ec;
-    fs::path target = path;
-    if (fs::is_symlink(fs::symlink_status(path, ec))) {
-        // Replace the file the link points to, not the link itself.
-        const fs::path resolved = fs::weakly_canonical(path, ec);
-        if (ec) {
-            return false;
-        }
-        target = resolved;
-    }
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    fs::create_directories(folder, ec);
-    if (ec) {
-        return false;
-    }
-
-    fs::path temporary;
-    std::FILE* file = nullptr;
-    for (int attempt = 0; attempt < 16 && file == nullptr; ++attempt) {
-        temporary = folder / TemporaryName(target);
-        // "x": never open a file that is already there.
-        file = std::fopen(temporary.c_str(), "wbx");
-    }
-    if (file == nullptr) {
-        return false;
-    }
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    ok = (std::fflush(file) == 0) && ok;
-    ok = (std::fclose(file) == 0) && ok;
-    if (ok) {
-        const fs::file_status old = fs::status(target, ec);
-        if (!ec && fs::exists(old)) {
-            fs::permissions(temporary, old.permissions(), ec);
-        }
-        fs::rename(temporary, target, ec);
-        ok = !ec;
-    }
-    if (!ok) {
-        fs::remove(temporary, ec);
-    }
-    return ok;
 }
 
 } // namespace
@@ -438,7 +352,12 @@ bool IniFile::WriteMany(std::string_view section, std::span<const std::pair<std:
         // A converted UTF-16 file keeps a byte-order mark so that it is still recognised as Unicode.
         text.insert(0, "\xEF\xBB\xBF");
     }
-    return ReplaceFile(m_path, text);
+    // The settings file's folder is the program's own: made on the first write.
+    std::error_code ec;
+    if (m_path.has_parent_path()) {
+        fs::create_directories(m_path.parent_path(), ec);
+    }
+    return WriteFileAtomically(m_path, text);
 }
 
 } // namespace brasslane

@@ -1,5 +1,7 @@
 #include "platform/linux/SystemLanguage.h"
 
+#include "core/base/Strings.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -41,18 +43,6 @@ constexpr auto kLocaleIds = std::to_array<LocaleId>({
 // Serbian written in Latin letters has an id of its own.
 constexpr std::uint16_t kSerbianLatin = 0x241A;
 
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    std::ranges::transform(out, out.begin(), [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; });
-    return out;
-}
-
-std::string Upper(std::string_view s) {
-    std::string out(s);
-    std::ranges::transform(out, out.begin(), [](char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; });
-    return out;
-}
-
 std::string_view Environment(const char* name) {
     const char* value = std::getenv(name);
     return value == nullptr ? std::string_view{} : std::string_view(value);
@@ -74,9 +64,9 @@ std::uint16_t LanguageIdFromLocaleName(std::string_view locale) {
         territory = locale.substr(sep + 1);
         locale = locale.substr(0, sep);
     }
-    const std::string language = Lower(locale);
-    const std::string region = Upper(territory);
-    if (language == "sr" && Lower(modifier) == "latin") {
+    const std::string language = ToLower(locale);
+    const std::string region = ToUpper(territory);
+    if (language == "sr" && ToLower(modifier) == "latin") {
         return kSerbianLatin;
     }
     std::uint16_t mainId = 0;

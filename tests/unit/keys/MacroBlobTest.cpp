@@ -1,6 +1,6 @@
 #include "core/keys/MacroBlob.h"
 
-#include "core/keys/MacroText.h"
+#include "core/base/Utf8.h"
 #include "core/keys/ProfileImage.h"
 #include "KeysTestSupport.h"
 
@@ -161,7 +161,7 @@ TEST(MacroBlob, RandomMacrosRoundTrip) {
         for (std::size_t i = 0; i < macros.size(); ++i) {
             EXPECT_EQ(back[i].id, i + 1);
             EXPECT_EQ(back[i].repeat, macros[i].repeat);
-            EXPECT_EQ(back[i].name, withNames ? macros[i].name : u"M" + MacroTextFromUtf8(std::to_string(i + 1)));
+            EXPECT_EQ(back[i].name, withNames ? macros[i].name : u"M" + utf8::ToUtf16(std::to_string(i + 1)));
             ASSERT_EQ(back[i].steps.size(), macros[i].steps.size());
             for (std::size_t s = 0; s < macros[i].steps.size(); ++s) {
                 EXPECT_EQ(back[i].steps[s], HeldStep(macros[i].steps[s]));

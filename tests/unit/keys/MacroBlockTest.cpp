@@ -1,7 +1,7 @@
 #include "core/keys/MacroBlock.h"
 
 #include "core/base/Bytes.h"
-#include "core/keys/MacroText.h"
+#include "core/base/Utf8.h"
 
 #include <gtest/gtest.h>
 
@@ -45,7 +45,7 @@ TEST(MacroBlock, WriteLayout) {
 
 TEST(MacroBlock, RoundTripAndLimits) {
     MacroBlock macro;
-    macro.name = MacroTextFromUtf8("Makro \xE2\x82\xAC \xF0\x9F\x98\x80");
+    macro.name = utf8::ToUtf16("Makro \xE2\x82\xAC \xF0\x9F\x98\x80");
     macro.repeat = 255;
     macro.id = 100;
     for (std::uint32_t i = 0; i < kMaxMacroSteps; ++i) {
@@ -83,23 +83,6 @@ TEST(MacroBlock, DamagedBlocksReadSafely) {
     EXPECT_EQ(small.name, u"\x4141\x4141");
     ASSERT_EQ(small.steps.size(), 1u);
     EXPECT_EQ(small.steps[0], (MacroStep{0x41414141, 0x4141, 1}));
-}
-
-TEST(MacroText, Conversions) {
-    EXPECT_EQ(MacroTextFromUtf8("a\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80"), u"a\u00e4\u20ac\U0001F600");
-    EXPECT_EQ(MacroTextToUtf8(u"a\u00e4\u20ac\U0001F600"), "a\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80");
-    // Malformed input becomes U+FFFD and never swallows what follows.
-    EXPECT_EQ(MacroTextFromUtf8("\xFF"
-                                "b"),
-              u"\uFFFDb");
-    EXPECT_EQ(MacroTextFromUtf8("\xC3"), u"\uFFFD");
-    EXPECT_EQ(MacroTextFromUtf8("\xE2\x82"
-                                "c"),
-              u"\uFFFDc");
-    EXPECT_EQ(MacroTextFromUtf8("\xC0\xAF"), u"\uFFFD");     // overlong
-    EXPECT_EQ(MacroTextFromUtf8("\xED\xA0\x80"), u"\uFFFD"); // encoded surrogate
-    EXPECT_EQ(MacroTextToUtf8(std::u16string(1, u'\xD800') + u"x"), "\xEF\xBF\xBDx");
-    EXPECT_EQ(MacroTextToUtf8(std::u16string(1, u'\xDC00')), "\xEF\xBF\xBD");
 }
 
 } // namespace

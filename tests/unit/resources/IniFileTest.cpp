@@ -1,6 +1,6 @@
 #include "core/resources/IniFile.h"
 
-#include "TempFolder.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 

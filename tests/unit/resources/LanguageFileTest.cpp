@@ -1,9 +1,9 @@
 #include "core/resources/IniFile.h"
 #include "core/resources/Language.h"
 #include "core/resources/TextKeys.h"
-#include "core/resources/Utf8.h"
+#include "core/base/Utf8.h"
 
-#include "TempFolder.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 
 #include "core/resources/SettingsStore.h"
 
-#include "TempFolder.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
