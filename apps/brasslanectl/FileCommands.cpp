@@ -49,12 +49,17 @@ ExitCode FwcShow(Session& session, const std::string& file) {
 }
 
 ExitCode FwcToJson(const std::string& file, const std::optional<std::string>& out) {
-    ProfileDocument document;
+    std::string contents;
     std::string error;
-    if (!ReadProfileDocument(file, document, &error)) {
+    if (!ReadWholeFile(file, kMaxInputFileSize, contents, &error)) {
         return Report(ExitCode::kFile, "fwc to-json", error);
     }
-    const std::string json = ProfileDocumentToJson(document);
+    // Nothing is written unless the JSON converts back to this very file.
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(contents.data());
+    std::string json;
+    if (!ProfileBytesToJson(std::span<const std::uint8_t>(bytes, contents.size()), json, &error)) {
+        return Report(ExitCode::kFile, "fwc to-json", file + ": " + error);
+    }
     if (!out) {
         std::cout << json << std::flush;
         return std::cout ? ExitCode::kSuccess : Report(ExitCode::kFile, "fwc to-json", "writing the output failed");

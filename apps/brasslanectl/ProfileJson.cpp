@@ -18,8 +18,8 @@
 #include <limits>
 #include <map>
 #include <new>
+#include <optional>
 #include <set>
-#include <sstream>
 #include <system_error>
 
 namespace brasslane::cli {
@@ -34,7 +34,10 @@ constexpr int kKeyboardProfiles = 3;
 constexpr std::size_t kExtraArea = 3;
 constexpr std::size_t kGKeysPerBank = 9;
 constexpr std::size_t kFlagOffset = 30;
-constexpr std::size_t kPoolSizeOffset = 16;
+constexpr std::size_t kChecksumOffset = 31;
+// Bytes 20..29 of the file header are reserved: written as 0, not checked on reading.
+constexpr std::size_t kHeaderReservedOffset = 20;
+constexpr std::size_t kHeaderReservedSize = 10;
 constexpr std::uint32_t kMaxMacroId = 100;
 constexpr std::uint32_t kMaxMediaFunction = 17;
 constexpr std::uint32_t kMaxSystemFunction = 10;
@@ -188,7 +191,14 @@ void PutText(Json& object, const std::string& field, const std::u16string& text)
     object[field + "-units"] = units;
 }
 
-Json EntryToJson(const KeyEntry& entry, const std::u16string& text, std::uint16_t impliedExtra) {
+// What the JSON of a key entry depends on beyond the entry itself.
+struct EntryContext {
+    const std::set<std::uint32_t>& macroIds; // the ids of the document's macros
+    bool rawPool = false;                    // texts keep their offsets into a raw pool
+};
+
+Json EntryToJson(const KeyEntry& entry, const std::u16string& text, std::uint16_t impliedExtra,
+                 const EntryContext& context) {
     Json object;
     if (entry.type < kTypeNames.size()) {
         object["type"] = kTypeNames[entry.type];
@@ -202,13 +212,19 @@ Json EntryToJson(const KeyEntry& entry, const std::u16string& text, std::uint16_
         object["key"] = ScanCodeName(entry.param);
         break;
     case kTypeProgram:
-        PutText(object, "path", text);
-        break;
     case kTypeText:
-        PutText(object, "text", text);
+        PutText(object, entry.type == kTypeProgram ? "path" : "text", text);
+        // Packing gives the offset; a raw pool keeps the one the file holds.
+        paramShown = !context.rawPool;
         break;
     case kTypeMacro:
-        object["macro"] = entry.param;
+        // A key may name a macro the file does not hold (a keyboard's damaged macro area reads
+        // back so); the id is then kept as the raw param, which reading does not check.
+        if (context.macroIds.contains(entry.param)) {
+            object["macro"] = entry.param;
+        } else {
+            object["param"] = entry.param;
+        }
         // The repeat count the key assignment dialog stores; 0 when the entry was read back
         // from a keyboard, which does not keep it.
         if (entry.extra != 0 && entry.extra <= kMaxEntryRepeat) {
@@ -220,7 +236,11 @@ Json EntryToJson(const KeyEntry& entry, const std::u16string& text, std::uint16_
         break;
     case kTypeMedia:
     case kTypeFunction:
-        object["function"] = entry.param;
+        if (entry.param <= (entry.type == kTypeMedia ? kMaxMediaFunction : kMaxSystemFunction)) {
+            object["function"] = entry.param;
+        } else {
+            object["param"] = entry.param;
+        }
         break;
     default:
         paramShown = false;
@@ -241,7 +261,7 @@ Json EntryToJson(const KeyEntry& entry, const std::u16string& text, std::uint16_
     return object;
 }
 
-Json AreaToJson(const ProfileDocument& document, std::size_t area, bool withNumber) {
+Json AreaToJson(const ProfileDocument& document, std::size_t area, bool withNumber, const EntryContext& context) {
     const bool gCodes = AreaHasGCodes(document.image, area);
     Json object;
     if (withNumber) {
@@ -257,29 +277,9 @@ Json AreaToJson(const ProfileDocument& document, std::size_t area, bool withNumb
         if (entry == implied) {
             continue;
         }
-        keys[SlotName(slot)] = EntryToJson(entry, document.texts.Text(record), implied.extra);
+        keys[SlotName(slot)] = EntryToJson(entry, document.texts.Text(record), implied.extra, context);
     }
     object["keys"] = std::move(keys);
-    return object;
-}
-
-Json MacroToJson(const MacroBlock& macro) {
-    Json object;
-    object["id"] = macro.id;
-    PutText(object, "name", macro.name);
-    object["repeat"] = macro.repeat;
-    if (macro.newFlag != 0) {
-        object["new"] = macro.newFlag;
-    }
-    Json steps = Json::array();
-    for (const MacroStep& step : macro.steps) {
-        Json s;
-        s["key"] = ScanCodeName(step.key);
-        s["action"] = step.state == 1 ? "release" : "press";
-        s["delay"] = step.delay;
-        steps.push_back(std::move(s));
-    }
-    object["steps"] = std::move(steps);
     return object;
 }
 
@@ -291,6 +291,36 @@ std::string ToHex(std::span<const std::uint8_t> bytes) {
         text.push_back(kDigits[byte & 0xF]);
     }
     return text;
+}
+
+// `earlierIds`: the ids of the macros before this one in the list.
+Json MacroToJson(const MacroBlock& macro, const std::vector<std::uint8_t>* rawBlock,
+                 const std::set<std::uint32_t>& earlierIds) {
+    Json object;
+    if (rawBlock != nullptr) {
+        object["raw-block"] = ToHex(*rawBlock);
+        return object;
+    }
+    if (macro.id >= 1 && macro.id <= kMaxMacroId && !earlierIds.contains(macro.id)) {
+        object["id"] = macro.id;
+    } else {
+        object["raw-id"] = macro.id;
+    }
+    PutText(object, "name", macro.name);
+    object[macro.repeat != 0 ? "repeat" : "raw-repeat"] = macro.repeat;
+    if (macro.newFlag != 0) {
+        object["new"] = macro.newFlag;
+    }
+    Json steps = Json::array();
+    for (const MacroStep& step : macro.steps) {
+        Json s;
+        s["key"] = ScanCodeName(step.key);
+        s["action"] = step.state == 1 ? "release" : "press";
+        s[step.delay <= kMaxMacroDelayMs ? "delay" : "raw-delay"] = step.delay;
+        steps.push_back(std::move(s));
+    }
+    object["steps"] = std::move(steps);
+    return object;
 }
 
 std::array<std::uint8_t, kKeyTableHeaderSize> StandardKeyTableHeader() {
@@ -430,15 +460,58 @@ std::optional<std::u16string> TextField(const Json& object, const std::string& p
     return result;
 }
 
+// Bytes given as hexadecimal digits, two per byte; exactly `size` bytes when given.
+std::vector<std::uint8_t> HexField(const Json& value, const std::string& path, std::optional<std::size_t> size) {
+    const std::string text = String(value, path);
+    const std::string expected = size ? "must be " + std::to_string(2 * *size) + " hexadecimal digits"
+                                      : "must be hexadecimal digits, two for each byte";
+    if (text.size() % 2 != 0 || (size && text.size() != 2 * *size)) {
+        Fail(path, expected);
+    }
+    std::vector<std::uint8_t> bytes(text.size() / 2);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        unsigned byte = 0;
+        const char* first = text.data() + 2 * i;
+        const auto [end, ec] = std::from_chars(first, first + 2, byte, 16);
+        if (ec != std::errc{} || end != first + 2) {
+            Fail(path, expected);
+        }
+        bytes[i] = static_cast<std::uint8_t>(byte);
+    }
+    return bytes;
+}
+
+// Refuses a value given both in its checked form and as its raw form.
+void NotBoth(const Json& object, const std::string& path, std::string_view checked, std::string_view raw) {
+    if (Find(object, checked) != nullptr && Find(object, raw) != nullptr) {
+        Fail(Member(path, raw), "cannot be given together with \"" + std::string(checked) + "\"");
+    }
+}
+
+// The text a pool holds at an entry's param, read as the profile loader reads it: from the
+// offset rounded down to even up to its zero unit. nullopt when no zero unit ends it inside the
+// pool.
+std::optional<std::u16string> PoolText(std::span<const std::uint8_t> pool, std::uint32_t param) {
+    std::u16string text;
+    for (std::size_t at = param & ~std::uint32_t{1}; at + 1 < pool.size(); at += 2) {
+        const auto unit = static_cast<char16_t>(pool[at] | (pool[at + 1] << 8));
+        if (unit == 0) {
+            return text;
+        }
+        text.push_back(unit);
+    }
+    return std::nullopt;
+}
+
 class DocumentReader {
 public:
     explicit DocumentReader(ProfileDocument& document) : m_document(document) {}
 
     void Read(const Json& root) {
         ExpectObject(root, "(document)");
-        OnlyFields(
-            root, "",
-            {"format", "version", "flag", "key-table-header", "pool-padding", "profiles", "extra-area", "macros"});
+        OnlyFields(root, "",
+                   {"format", "version", "flag", "header-reserved", "key-table-header", "pool-padding", "profiles",
+                    "extra-area", "macros", "raw-pool", "trailing-bytes"});
         if (String(Required(root, "", "format"), "format") != kFormatName) {
             Fail("format", "must be \"" + std::string(kFormatName) + "\"");
         }
@@ -449,9 +522,21 @@ public:
         m_document.image.header.assign(kHeaderBlockSize, 0);
         m_document.image.header[kFlagOffset] =
             static_cast<std::uint8_t>(NumberField(root, "", "flag", 0, kProfileMaxFlag, 0));
+        if (const Json* reserved = Find(root, "header-reserved")) {
+            const std::vector<std::uint8_t> bytes = HexField(*reserved, "header-reserved", kHeaderReservedSize);
+            std::copy(bytes.begin(), bytes.end(), m_document.image.header.begin() + kHeaderReservedOffset);
+        }
         ReadKeyTableHeader(root);
+        NotBoth(root, "", "pool-padding", "raw-pool");
         m_document.poolPadding =
             static_cast<std::uint32_t>(NumberField(root, "", "pool-padding", 0, kProfileFileSizeLimit - 1, 0));
+        // The raw pool first: the text entries are read against it.
+        if (const Json* pool = Find(root, "raw-pool")) {
+            m_document.rawPool = HexField(*pool, "raw-pool", std::nullopt);
+        }
+        if (const Json* trailing = Find(root, "trailing-bytes")) {
+            m_document.trailingBytes = HexField(*trailing, "trailing-bytes", std::nullopt);
+        }
 
         // Macros first: the keys that play them are checked against their ids.
         if (const Json* macros = Find(root, "macros")) {
@@ -463,27 +548,50 @@ public:
             OnlyFields(*extra, "extra-area", {"g-codes", "keys"});
             ReadArea(*extra, "extra-area", kExtraArea, false);
         }
+        if (m_document.rawPool) {
+            ReadPoolTexts();
+        }
     }
 
 private:
+    // A text entry of a document with a raw pool: where it is, and the text it shows, if any.
+    struct PoolEntry {
+        std::string path;
+        std::string textPath;
+        std::optional<std::u16string> shown;
+    };
+
     void ReadKeyTableHeader(const Json& root) {
         std::array<std::uint8_t, kKeyTableHeaderSize> header = StandardKeyTableHeader();
         if (const Json* given = Find(root, "key-table-header")) {
-            const std::string text = String(*given, "key-table-header");
-            if (text.size() != 2 * kKeyTableHeaderSize) {
-                Fail("key-table-header", "must be " + std::to_string(2 * kKeyTableHeaderSize) + " hexadecimal digits");
-            }
-            for (std::size_t i = 0; i < kKeyTableHeaderSize; ++i) {
-                unsigned byte = 0;
-                const auto [end, ec] = std::from_chars(text.data() + 2 * i, text.data() + 2 * i + 2, byte, 16);
-                if (ec != std::errc{} || end != text.data() + 2 * i + 2) {
-                    Fail("key-table-header",
-                         "must be " + std::to_string(2 * kKeyTableHeaderSize) + " hexadecimal digits");
-                }
-                header[i] = static_cast<std::uint8_t>(byte);
-            }
+            const std::vector<std::uint8_t> bytes = HexField(*given, "key-table-header", kKeyTableHeaderSize);
+            std::copy(bytes.begin(), bytes.end(), header.begin());
         }
         std::copy(header.begin(), header.end(), m_document.image.header.begin() + kKeyTableHeaderOffset);
+    }
+
+    // Each text entry must find its text in the raw pool, as the profile loader looks for it,
+    // and show that text if it shows one: the texts of such a document are not packed anew, so
+    // an edited text would be lost.
+    void ReadPoolTexts() {
+        const std::vector<std::uint8_t>& pool = *m_document.rawPool;
+        std::uint64_t total = 0;
+        for (const auto& [record, entry] : m_poolEntries) {
+            const std::uint32_t param = m_document.image.Entry(record).param;
+            std::optional<std::u16string> text = PoolText(pool, param);
+            if (!text) {
+                Fail(Member(entry.path, "param"), "no text of \"raw-pool\" starts at " + std::to_string(param));
+            }
+            if (entry.shown && *entry.shown != *text) {
+                Fail(entry.textPath, "is not the text \"raw-pool\" holds at " + std::to_string(param) +
+                                         "; to change the texts, leave out \"raw-pool\" and the texts' \"param\"");
+            }
+            total += (text->size() + 1) * 2;
+            if (total > pool.size()) {
+                Fail("raw-pool", "holds fewer bytes than the texts of its entries add up to");
+            }
+            m_document.texts.Set(record, std::move(*text));
+        }
     }
 
     void ReadMacros(const Json& macros) {
@@ -495,20 +603,38 @@ private:
                                " are allowed");
         }
         for (std::size_t i = 0; i < macros.size(); ++i) {
-            m_document.image.macros.push_back(ReadMacro(macros[i], Item("macros", i)));
+            m_document.image.macros.push_back(ReadMacro(macros[i], Item("macros", i), i));
         }
     }
 
-    MacroBlock ReadMacro(const Json& object, const std::string& path) {
+    MacroBlock ReadMacro(const Json& object, const std::string& path, std::size_t index) {
         ExpectObject(object, path);
-        OnlyFields(object, path, {"id", "name", "name-units", "repeat", "new", "steps"});
-        MacroBlock macro;
-        macro.id = static_cast<std::uint16_t>(Number(Required(object, path, "id"), Member(path, "id"), 1, kMaxMacroId));
-        if (!m_macroIds.insert(macro.id).second) {
-            Fail(Member(path, "id"), "another macro has id " + std::to_string(macro.id));
+        if (const Json* block = Find(object, "raw-block")) {
+            OnlyFields(object, path, {"raw-block"});
+            std::vector<std::uint8_t> bytes = HexField(*block, Member(path, "raw-block"), kMacroBlockSize);
+            MacroBlock macro = MacroBlock::Read(std::span<const std::uint8_t, kMacroBlockSize>(bytes));
+            m_macroIds.insert(macro.id);
+            m_document.rawMacroBlocks.emplace(index, std::move(bytes));
+            return macro;
         }
+        OnlyFields(object, path, {"id", "raw-id", "name", "name-units", "repeat", "raw-repeat", "new", "steps"});
+        MacroBlock macro;
+        NotBoth(object, path, "id", "raw-id");
+        if (const Json* raw = Find(object, "raw-id")) {
+            macro.id = static_cast<std::uint16_t>(Number(*raw, Member(path, "raw-id"), 0, 0xFFFF));
+        } else {
+            macro.id =
+                static_cast<std::uint16_t>(Number(Required(object, path, "id"), Member(path, "id"), 1, kMaxMacroId));
+            if (m_macroIds.contains(macro.id)) {
+                Fail(Member(path, "id"), "another macro has id " + std::to_string(macro.id));
+            }
+        }
+        m_macroIds.insert(macro.id);
         macro.name = TextField(object, path, "name", kMaxMacroNameLength, false).value_or(std::u16string());
-        macro.repeat = static_cast<std::uint8_t>(NumberField(object, path, "repeat", 1, 255, 1));
+        NotBoth(object, path, "repeat", "raw-repeat");
+        macro.repeat = static_cast<std::uint8_t>(Find(object, "raw-repeat") != nullptr
+                                                     ? NumberField(object, path, "raw-repeat", 0, 255, 0)
+                                                     : NumberField(object, path, "repeat", 1, 255, 1));
         macro.newFlag = static_cast<std::uint16_t>(NumberField(object, path, "new", 0, 0xFFFF, 0));
         if (const Json* steps = Find(object, "steps")) {
             const std::string stepsPath = Member(path, "steps");
@@ -529,7 +655,7 @@ private:
 
     static MacroStep ReadStep(const Json& object, const std::string& path) {
         ExpectObject(object, path);
-        OnlyFields(object, path, {"key", "action", "delay"});
+        OnlyFields(object, path, {"key", "action", "delay", "raw-delay"});
         MacroStep step;
         const std::string keyPath = Member(path, "key");
         const std::string key = String(Required(object, path, "key"), keyPath);
@@ -547,7 +673,11 @@ private:
         } else {
             Fail(actionPath, "must be \"press\" or \"release\", not \"" + action + "\"");
         }
-        step.delay = static_cast<std::uint32_t>(NumberField(object, path, "delay", 0, kMaxMacroDelayMs, 0));
+        NotBoth(object, path, "delay", "raw-delay");
+        step.delay = static_cast<std::uint32_t>(
+            Find(object, "raw-delay") != nullptr
+                ? NumberField(object, path, "raw-delay", 0, std::numeric_limits<std::uint32_t>::max(), 0)
+                : NumberField(object, path, "delay", 0, kMaxMacroDelayMs, 0));
         return step;
     }
 
@@ -633,18 +763,36 @@ private:
         case kTypeProgram:
         case kTypeText: {
             const std::string field = entry.type == kTypeProgram ? "path" : "text";
-            OnlyFields(object, path, {"type", field, field + "-units", "extra", "selection", "reserved"});
-            m_document.texts.Set(record,
-                                 *TextField(object, path, field, std::numeric_limits<std::uint32_t>::max() / 4, true));
+            OnlyFields(object, path, {"type", field, field + "-units", "param", "extra", "selection", "reserved"});
+            const bool rawPool = m_document.rawPool.has_value();
+            if (!rawPool && Find(object, "param") != nullptr) {
+                Fail(Member(path, "param"), "is only given with \"raw-pool\": texts are packed in key-entry order");
+            }
+            std::optional<std::u16string> text =
+                TextField(object, path, field, std::numeric_limits<std::uint32_t>::max() / 4, !rawPool);
+            if (rawPool) {
+                entry.param = static_cast<std::uint32_t>(
+                    NumberField(object, path, "param", 0, std::numeric_limits<std::uint32_t>::max(), 0));
+                const std::string textPath = Member(path, Find(object, field) != nullptr ? field : field + "-units");
+                m_poolEntries.insert_or_assign(record, PoolEntry{path, textPath, std::move(text)});
+            } else {
+                m_document.texts.Set(record, std::move(*text));
+            }
             break;
         }
         case kTypeMacro: {
-            OnlyFields(object, path, {"type", "macro", "repeat", "extra", "selection", "reserved"});
-            const std::string macroPath = Member(path, "macro");
-            entry.param = static_cast<std::uint32_t>(
-                Number(Required(object, path, "macro"), macroPath, 0, std::numeric_limits<std::uint32_t>::max()));
-            if (!m_macroIds.contains(entry.param)) {
-                Fail(macroPath, "no macro has id " + std::to_string(entry.param));
+            OnlyFields(object, path, {"type", "macro", "param", "repeat", "extra", "selection", "reserved"});
+            NotBoth(object, path, "macro", "param");
+            if (const Json* raw = Find(object, "param")) {
+                entry.param = static_cast<std::uint32_t>(
+                    Number(*raw, Member(path, "param"), 0, std::numeric_limits<std::uint32_t>::max()));
+            } else {
+                const std::string macroPath = Member(path, "macro");
+                entry.param = static_cast<std::uint32_t>(
+                    Number(Required(object, path, "macro"), macroPath, 0, std::numeric_limits<std::uint32_t>::max()));
+                if (!m_macroIds.contains(entry.param)) {
+                    Fail(macroPath, "no macro has id " + std::to_string(entry.param));
+                }
             }
             if (Find(object, "repeat") != nullptr && Find(object, "extra") != nullptr) {
                 Fail(Member(path, "extra"), "cannot be given together with \"repeat\"");
@@ -654,10 +802,16 @@ private:
         }
         case kTypeMedia:
         case kTypeFunction: {
-            OnlyFields(object, path, {"type", "function", "extra", "selection", "reserved"});
-            const std::uint32_t maximum = entry.type == kTypeMedia ? kMaxMediaFunction : kMaxSystemFunction;
-            entry.param = static_cast<std::uint32_t>(
-                Number(Required(object, path, "function"), Member(path, "function"), 0, maximum));
+            OnlyFields(object, path, {"type", "function", "param", "extra", "selection", "reserved"});
+            NotBoth(object, path, "function", "param");
+            if (const Json* raw = Find(object, "param")) {
+                entry.param = static_cast<std::uint32_t>(
+                    Number(*raw, Member(path, "param"), 0, std::numeric_limits<std::uint32_t>::max()));
+            } else {
+                const std::uint32_t maximum = entry.type == kTypeMedia ? kMaxMediaFunction : kMaxSystemFunction;
+                entry.param = static_cast<std::uint32_t>(
+                    Number(Required(object, path, "function"), Member(path, "function"), 0, maximum));
+            }
             break;
         }
         default:
@@ -676,6 +830,8 @@ private:
 
     ProfileDocument& m_document;
     std::set<std::uint32_t> m_macroIds;
+    // Text entries by record, when the document keeps a raw pool.
+    std::map<std::size_t, PoolEntry> m_poolEntries;
 };
 
 } // namespace
@@ -688,8 +844,37 @@ bool DecodeProfileDocument(std::span<const std::uint8_t> bytes, ProfileDocument&
             SetError(error, std::string(ProfileFormatErrorText(format)));
             return false;
         }
-        const std::uint32_t poolSize = ReadU32(bytes, kPoolSizeOffset).value_or(0);
-        decoded.poolPadding = poolSize - std::min(poolSize, decoded.texts.Total());
+        ProfileFileHeader header;
+        ProfileFileHeader::Read(bytes, header);
+
+        // Blocks that do not come back from their fields are kept whole.
+        std::vector<std::uint8_t> block(kMacroBlockSize);
+        for (std::size_t n = 0; n < decoded.image.macros.size(); ++n) {
+            decoded.image.macros[n].Write(std::span<std::uint8_t, kMacroBlockSize>(block));
+            const auto stored = bytes.subspan(kHeaderBlockSize + kMacroBlockSize * n, kMacroBlockSize);
+            if (!std::equal(block.begin(), block.end(), stored.begin())) {
+                decoded.rawMacroBlocks.emplace(n, std::vector<std::uint8_t>(stored.begin(), stored.end()));
+            }
+        }
+
+        // A pool that packing the texts gives again (texts in key-entry order, then zeros) is
+        // described by its texts and its padding; any other is kept as it is.
+        const auto pool = bytes.subspan(kHeaderBlockSize + kMacroBlockSize * header.macroCount, header.poolSize);
+        ProfileImage packedImage = decoded.image;
+        StringTable packedTexts = decoded.texts;
+        std::vector<std::uint8_t> packed = PackStringPool(packedImage, packedTexts);
+        if (packed.size() <= pool.size()) {
+            packed.resize(pool.size(), 0);
+        }
+        if (std::equal(packed.begin(), packed.end(), pool.begin(), pool.end()) &&
+            packedImage.header == decoded.image.header) {
+            decoded.poolPadding = header.poolSize - decoded.texts.Total();
+        } else {
+            decoded.rawPool.emplace(pool.begin(), pool.end());
+        }
+
+        const auto trailing = bytes.subspan(header.totalSize);
+        decoded.trailingBytes.assign(trailing.begin(), trailing.end());
         document = std::move(decoded);
         return true;
     } catch (const std::bad_alloc&) {
@@ -700,25 +885,94 @@ bool DecodeProfileDocument(std::span<const std::uint8_t> bytes, ProfileDocument&
 
 bool EncodeProfileDocument(ProfileDocument& document, std::vector<std::uint8_t>& bytes, std::string* error) {
     try {
-        const std::uint64_t poolSize = std::uint64_t{document.texts.Total()} + document.poolPadding;
-        if (!FitsProfileFile(document.image.macros.size(), poolSize)) {
+        const std::size_t macroCount = document.image.macros.size();
+        for (const auto& [index, block] : document.rawMacroBlocks) {
+            if (index >= macroCount || block.size() != kMacroBlockSize) {
+                SetError(error, "a macro block kept as bytes is not a whole block of the profile");
+                return false;
+            }
+        }
+        const std::uint64_t poolSize = document.rawPool ? std::uint64_t{document.rawPool->size()}
+                                                        : std::uint64_t{document.texts.Total()} + document.poolPadding;
+        if (!FitsProfileFile(macroCount, poolSize)) {
             SetError(error, "the profile has too many macros or texts for a profile file");
             return false;
         }
-        std::vector<std::uint8_t> pool = PackStringPool(document.image, document.texts);
-        pool.resize(pool.size() + document.poolPadding, 0);
-        const std::uint8_t flag = document.image.header[kFlagOffset];
-        RebuildFileHeader(document.image, static_cast<std::uint32_t>(pool.size()), flag);
-        std::ostringstream out(std::ios::binary);
-        if (!WriteProfileImage(out, document.image, pool)) {
-            SetError(error, "the profile could not be encoded");
+        std::vector<std::uint8_t> pool;
+        if (document.rawPool) {
+            pool = *document.rawPool;
+        } else {
+            pool = PackStringPool(document.image, document.texts);
+            pool.resize(pool.size() + document.poolPadding, 0);
+        }
+        // Rebuilding the header clears its reserved bytes; a file that had others keeps them.
+        std::vector<std::uint8_t>& header = document.image.header;
+        std::array<std::uint8_t, kHeaderReservedSize> reserved{};
+        std::copy_n(header.begin() + kHeaderReservedOffset, kHeaderReservedSize, reserved.begin());
+        RebuildFileHeader(document.image, static_cast<std::uint32_t>(pool.size()), header[kFlagOffset]);
+        std::copy(reserved.begin(), reserved.end(), header.begin() + kHeaderReservedOffset);
+        header[kChecksumOffset] = ProfileFileHeader::Checksum(header);
+
+        std::vector<std::uint8_t> encoded;
+        encoded.reserve(ProfileFileHeader::TotalSizeFor(macroCount, pool.size()) + document.trailingBytes.size());
+        encoded.insert(encoded.end(), header.begin(), header.end());
+        std::vector<std::uint8_t> block(kMacroBlockSize);
+        for (std::size_t n = 0; n < macroCount; ++n) {
+            if (const auto raw = document.rawMacroBlocks.find(n); raw != document.rawMacroBlocks.end()) {
+                encoded.insert(encoded.end(), raw->second.begin(), raw->second.end());
+            } else {
+                document.image.macros[n].Write(std::span<std::uint8_t, kMacroBlockSize>(block));
+                encoded.insert(encoded.end(), block.begin(), block.end());
+            }
+        }
+        encoded.insert(encoded.end(), pool.begin(), pool.end());
+        encoded.insert(encoded.end(), document.trailingBytes.begin(), document.trailingBytes.end());
+        // Whatever is written must load: texts a raw pool does not hold are caught here.
+        if (const ProfileFormatError format = CheckProfileBytes(encoded); format != ProfileFormatError::kNone) {
+            SetError(error,
+                     "the profile would not be a valid profile file: " + std::string(ProfileFormatErrorText(format)));
             return false;
         }
-        const std::string text = std::move(out).str();
-        bytes.assign(text.begin(), text.end());
+        bytes = std::move(encoded);
         return true;
     } catch (const std::bad_alloc&) {
         SetError(error, "not enough memory for the profile");
+        return false;
+    }
+}
+
+bool ProfileBytesToJson(std::span<const std::uint8_t> bytes, std::string& json, std::string* error,
+                        std::uintmax_t maxJsonSize) {
+    try {
+        ProfileDocument document;
+        std::string problem;
+        if (!DecodeProfileDocument(bytes, document, &problem)) {
+            SetError(error, "not a valid profile file: " + problem);
+            return false;
+        }
+        std::string text = ProfileDocumentToJson(document);
+        if (text.size() > maxJsonSize) {
+            SetError(error, "its JSON form would take " + std::to_string(text.size()) + " bytes, more than the " +
+                                std::to_string(maxJsonSize) + " that are read back");
+            return false;
+        }
+        // The promise is the same file back: check it rather than trust it.
+        ProfileDocument back;
+        std::vector<std::uint8_t> again;
+        if (!ProfileDocumentFromJson(text, back, &problem) || !EncodeProfileDocument(back, again, &problem)) {
+            SetError(error, "its JSON form would not convert back (" + problem + ")");
+            return false;
+        }
+        if (!std::equal(again.begin(), again.end(), bytes.begin(), bytes.end())) {
+            const auto at = std::mismatch(again.begin(), again.end(), bytes.begin(), bytes.end()).first;
+            SetError(error, "its JSON form would not convert back to the same file (byte " +
+                                std::to_string(at - again.begin()) + " would differ)");
+            return false;
+        }
+        json = std::move(text);
+        return true;
+    } catch (const std::bad_alloc&) {
+        SetError(error, "not enough memory for the JSON form of the profile");
         return false;
     }
 }
@@ -731,28 +985,47 @@ std::string ProfileDocumentToJson(const ProfileDocument& document) {
     if (flag != 0) {
         root["flag"] = flag;
     }
+    const auto reserved = std::span(document.image.header).subspan(kHeaderReservedOffset, kHeaderReservedSize);
+    if (std::any_of(reserved.begin(), reserved.end(), [](std::uint8_t byte) { return byte != 0; })) {
+        root["header-reserved"] = ToHex(reserved);
+    }
     const auto tableHeader = std::span(document.image.header).subspan(kKeyTableHeaderOffset, kKeyTableHeaderSize);
     const auto standard = StandardKeyTableHeader();
     if (!std::equal(tableHeader.begin(), tableHeader.end(), standard.begin())) {
         root["key-table-header"] = ToHex(tableHeader);
     }
-    if (document.poolPadding != 0) {
+    if (document.poolPadding != 0 && !document.rawPool) {
         root["pool-padding"] = document.poolPadding;
     }
+    std::set<std::uint32_t> macroIds;
+    for (const MacroBlock& macro : document.image.macros) {
+        macroIds.insert(macro.id);
+    }
+    const EntryContext context{macroIds, document.rawPool.has_value()};
     Json profiles = Json::array();
     for (std::size_t area = 0; area < kKeyboardProfiles; ++area) {
-        profiles.push_back(AreaToJson(document, area, true));
+        profiles.push_back(AreaToJson(document, area, true, context));
     }
     root["profiles"] = std::move(profiles);
-    Json extra = AreaToJson(document, kExtraArea, false);
+    Json extra = AreaToJson(document, kExtraArea, false, context);
     if (extra["g-codes"].get<bool>() || !extra["keys"].empty()) {
         root["extra-area"] = std::move(extra);
     }
     Json macros = Json::array();
-    for (const MacroBlock& macro : document.image.macros) {
-        macros.push_back(MacroToJson(macro));
+    std::set<std::uint32_t> earlierIds;
+    for (std::size_t i = 0; i < document.image.macros.size(); ++i) {
+        const auto raw = document.rawMacroBlocks.find(i);
+        const MacroBlock& macro = document.image.macros[i];
+        macros.push_back(MacroToJson(macro, raw != document.rawMacroBlocks.end() ? &raw->second : nullptr, earlierIds));
+        earlierIds.insert(macro.id);
     }
     root["macros"] = std::move(macros);
+    if (document.rawPool) {
+        root["raw-pool"] = ToHex(*document.rawPool);
+    }
+    if (!document.trailingBytes.empty()) {
+        root["trailing-bytes"] = ToHex(document.trailingBytes);
+    }
     // Every text went through Utf16ToUtf8, so nothing needs replacing; the handler only keeps
     // a surprise from becoming an exception.
     return root.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
