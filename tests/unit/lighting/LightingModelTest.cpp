@@ -117,6 +117,30 @@ TEST_F(LightingModelTest, SlidersWriteOnlyChangesAndSpeedIsReversed) {
     EXPECT_TRUE(sim.TakeLog().empty());
 }
 
+TEST_F(LightingModelTest, SlidersRewriteAByteTheyCannotShow) {
+    // Brightness 9 shows as 5 and speed 7 as position 0; moving a control to the position it
+    // shows still writes, or the keyboard would keep the bad byte for good.
+    auto area = sim.keyboard.Lighting();
+    area[kOffsetBrightness] = 9;
+    area[kOffsetSpeed] = 7;
+    sim.keyboard.SetLighting(area);
+    ASSERT_EQ(model.Load(false), kStatusSuccess);
+    EXPECT_EQ(model.State().brightness, kMaxBrightness);
+    EXPECT_EQ(model.State().SpeedPosition(), 0);
+    sim.TakeLog();
+
+    EXPECT_EQ(model.SetSpeed(0), kStatusSuccess);
+    EXPECT_EQ(model.SetBrightness(5), kStatusSuccess);
+    EXPECT_EQ(Commands(sim.TakeLog()), (Ints{1, 6, 2, 1, 6, 2}));
+    EXPECT_EQ(Byte(0, kOffsetSpeed), 4);
+    EXPECT_EQ(Byte(0, kOffsetBrightness), 5);
+
+    // Once corrected, the same positions are no change again.
+    model.SetSpeed(0);
+    model.SetBrightness(5);
+    EXPECT_TRUE(sim.TakeLog().empty());
+}
+
 TEST_F(LightingModelTest, EveryActionIsOneBracketedTransactionAtTheProfilesBlock) {
     ASSERT_TRUE(model.SetProfile(2));
     const std::vector<std::pair<const char*, std::function<void()>>> actions{
