@@ -1,10 +1,13 @@
 #include "core/lighting/EffectList.h"
 #include "core/lighting/KeyColourTable.h"
 #include "core/lighting/LightingPanelRules.h"
+#include "core/lighting/PreviewTables.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
+#include <vector>
 
 namespace brasslane {
 namespace {
@@ -90,6 +93,30 @@ TEST(KeyColourIndexTest, MatrixPlacesOfKeys) {
     EXPECT_FALSE(IsKeyButtonColourIndex(kGKeyColourIndex));
     EXPECT_FALSE(IsKeyButtonColourIndex(13));
     EXPECT_FALSE(IsKeyButtonColourIndex(500));
+}
+
+TEST(KeyColourIndexTest, PreviewPictureAndLightingMatrixHoldTheSameKeys) {
+    constexpr int kRightWinPlace = 5 * 21 + 7; // the only coloured key the picture does not draw
+    std::set<int> drawn;
+    std::array<std::vector<std::pair<int, int>>, kPreviewRows> cellAndColumnByRow;
+    for (const PreviewKeyInfo& info : PreviewKeyTable()) {
+        SCOPED_TRACE(std::string(info.name));
+        EXPECT_TRUE(IsKeyButtonColourIndex(info.matrixIndex));
+        EXPECT_EQ(ScanCodeOfColourIndex(info.matrixIndex), info.scanCode);
+        drawn.insert(info.matrixIndex);
+        // Both lay the keys out in the same rows, Num + apart (drawn a row lower).
+        EXPECT_EQ(info.matrixIndex / kMatrixColumns, info.key == PreviewKey::kNumPlus ? 2 : info.row);
+        cellAndColumnByRow[info.row].emplace_back(info.firstCell, info.matrixIndex % kMatrixColumns);
+    }
+    std::set<int> coloured(KeyButtonColourIndices().begin(), KeyButtonColourIndices().end());
+    coloured.erase(kRightWinPlace);
+    EXPECT_EQ(drawn, coloured);
+    // Within a row both run left to right in the same order, so two keys swapped in either
+    // table show up.
+    for (auto& row : cellAndColumnByRow) {
+        std::ranges::sort(row);
+        EXPECT_TRUE(std::ranges::adjacent_find(row, [](auto a, auto b) { return a.second >= b.second; }) == row.end());
+    }
 }
 
 TEST(KeyColourTableTest, EncodeExchangesAndDropsPlacesWithoutKeys) {
