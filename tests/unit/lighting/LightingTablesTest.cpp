@@ -32,36 +32,14 @@ TEST(EffectListTest, PositionsSkipEmptySlots) {
     EXPECT_EQ(EffectList::FromDeviceInfo(std::span(info).first(5)), EffectList{});
 }
 
-TEST(PanelRulesTest, VisibilityFollowsTheEffect) {
-    using D = DirectionKind;
-    struct Row {
-        int effect;
-        bool brightness, speed;
-        D direction;
-        bool firstColour, firstToggle, secondPair, fourColour, userMode;
-    };
-    const Row rows[] = {
-        {0, false, false, D::kNone, false, false, false, false, false},
-        {1, true, true, D::kLeftRight, true, true, false, false, false},
-        {3, true, true, D::kLeftRight, false, true, false, false, false},
-        {4, true, true, D::kNone, false, false, false, false, false},
-        {6, true, false, D::kNone, false, false, true, false, false},
-        {12, true, true, D::kUpDown, false, false, false, false, false},
-        {17, true, false, D::kNone, false, false, false, true, false},
-        {18, true, false, D::kSpreadConverge, false, false, false, false, false},
-        {19, false, false, D::kNone, false, false, false, false, false},
-        {20, true, false, D::kNone, false, false, false, false, true},
-    };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.effect);
-        const PanelVisibility expected{r.brightness,  r.speed,      r.direction,  r.firstColour,
-                                       r.firstToggle, r.secondPair, r.fourColour, r.userMode};
-        EXPECT_EQ(VisibilityFor(r.effect), expected);
+TEST(PanelRulesTest, UnknownEffectsShowAndWriteNothing) {
+    // Effects 1..20 are one table with the model's selection writes (LightingModelTest).
+    for (const int effect : {0, 21, 255, -1}) {
+        SCOPED_TRACE(effect);
+        EXPECT_EQ(VisibilityFor(effect), PanelVisibility{});
+        EXPECT_EQ(SelectionWriteOf(effect), SelectionWrite::kNothing);
     }
-    EXPECT_EQ(SelectionWriteOf(3), SelectionWrite::kEffectAndColourful);
-    EXPECT_EQ(SelectionWriteOf(16), SelectionWrite::kEffectOnly);
-    EXPECT_EQ(SelectionWriteOf(19), SelectionWrite::kNothing);
-    EXPECT_EQ(SelectionWriteOf(20), SelectionWrite::kEffectAndRepaint);
+    EXPECT_EQ(DirectionControlsFor(DirectionKind::kNone), DirectionControls{});
 }
 
 TEST(PanelRulesTest, ColourFieldsStopAt255) {
