@@ -1,10 +1,10 @@
 #pragma once
 
-// Per-key colours: where each key sits in the keyboard's lighting matrix (its key colour
-// index, row x 21 + column of 6 x 21 places) and the colour of every key in each profile.
-// Keys are named by their scan code; the Fn key has none and is named by its index.
+// Per-key colours: the keys that carry a colour, found by their place in the keyboard's
+// lighting matrix (their key colour index), and the colour of every key in each profile.
 
 #include "core/lighting/LightingBlock.h"
+#include "core/lighting/LightingMatrix.h"
 #include "core/lighting/Rgb.h"
 
 #include <array>
@@ -14,18 +14,11 @@
 
 namespace brasslane {
 
-constexpr int kMatrixRows = 6;
-constexpr int kMatrixColumns = 21;
 // A profile's key colour area: 512 bytes, three per index (the last two bytes are unused).
 constexpr std::size_t kKeyColourAreaSize = 512;
 constexpr int kKeyColourSlots = static_cast<int>(kKeyColourAreaSize / 3);
-// The Fn key has no scan code; this is its place in the matrix.
-constexpr int kFnColourIndex = 110;
-// The macro keys G1..G9 have no place in the matrix; this index stands for them where one is
-// needed. It belongs to no key button, so it never carries a colour.
-constexpr int kGKeyColourIndex = 125;
 // 105 key buttons with a scan code, and Fn.
-constexpr std::size_t kKeyButtonColourCount = 106;
+constexpr std::size_t kKeyButtonColourCount = kMatrixScanCodeKeys + 1;
 // Whole-profile sends go in chunks of 18 keys (54 bytes, within a frame's 56).
 constexpr std::uint32_t kKeyColourChunkKeys = 18;
 constexpr std::size_t kKeyColourChunkBytes = kKeyColourChunkKeys * 3;

@@ -40,6 +40,8 @@ void LightingModel::Decode(const LightingBlock& block) {
     // Values beyond the controls' ranges are shown as the nearest position the controls have.
     m_state.brightness = std::min(block.Brightness(), kMaxBrightness);
     m_state.speed = std::min(block.Speed(), kMaxSpeed);
+    m_state.storedBrightness = block.Brightness();
+    m_state.storedSpeed = block.Speed();
     m_state.direction = block.Direction();
     m_state.colourful = block.Colourful();
     m_state.colour = block.Colour();
@@ -115,10 +117,11 @@ DeviceStatus LightingModel::SetBrightness(int position) {
         return kStatusBadValue;
     }
     const auto value = static_cast<std::uint8_t>(position);
-    if (value == m_state.brightness) {
+    if (value == m_state.storedBrightness) {
         return kStatusSuccess;
     }
     m_state.brightness = value;
+    m_state.storedBrightness = value;
     return Transaction([&] { return WriteByte(kOffsetBrightness, value); });
 }
 
@@ -127,10 +130,11 @@ DeviceStatus LightingModel::SetSpeed(int position) {
         return kStatusBadValue;
     }
     const auto value = static_cast<std::uint8_t>(kMaxSpeed - position);
-    if (value == m_state.speed) {
+    if (value == m_state.storedSpeed) {
         return kStatusSuccess;
     }
     m_state.speed = value;
+    m_state.storedSpeed = value;
     return Transaction([&] { return WriteByte(kOffsetSpeed, value); });
 }
 

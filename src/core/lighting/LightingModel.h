@@ -63,7 +63,8 @@ public:
     // positions with no effect, send nothing and leave the state alone (kStatusSuccess).
     DeviceStatus SelectEffect(int position);
     // Brightness control position 0..5 (written as it is); speed control position 0..4
-    // (written as 4 - position). Nothing is sent when the value does not change.
+    // (written as 4 - position). Nothing is sent when the value equals the byte the keyboard
+    // holds; a byte outside the control's range is rewritten even at the position shown.
     DeviceStatus SetBrightness(int position);
     DeviceStatus SetSpeed(int position);
     // First direction button (left, up, spread) or second (right, down, converge).

@@ -122,6 +122,29 @@ PanelVisibility VisibilityFor(int effect) {
     return v;
 }
 
+DirectionControls DirectionControlsFor(DirectionKind kind) {
+    switch (kind) {
+    case DirectionKind::kLeftRight:
+        return {"CONTROL_BLFXStatic2",
+                {"CONTROL_BLFXLStaPic2", "CONTROL_BLFXRStaPic2"},
+                {"leftup.bmp", "rightup.bmp"},
+                {"leftdown.bmp", "rightdown.bmp"}};
+    case DirectionKind::kUpDown:
+        return {"CONTROL_BLFXStatic3",
+                {"CONTROL_BLFXLStaPic3", "CONTROL_BLFXRStaPic3"},
+                {"upup.bmp", "downup.bmp"},
+                {"updown.bmp", "downdown.bmp"}};
+    case DirectionKind::kSpreadConverge:
+        return {"CONTROL_BLFXStatic",
+                {"CONTROL_BLFXLStaPic", "CONTROL_BLFXRStaPic"},
+                {"kuosan.bmp", "julong.bmp"},
+                {"kuosandown.bmp", "julongdown.bmp"}};
+    case DirectionKind::kNone:
+        break;
+    }
+    return {};
+}
+
 std::string ColourFieldText(std::string_view text) {
     // Only a field that is a number (surrounding blanks allowed) is judged; the value is
     // compared digit by digit so that no length of input can overflow.

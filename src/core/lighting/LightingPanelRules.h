@@ -64,6 +64,21 @@ struct PanelVisibility {
 // The lighting controls shown for `effect`; every control not named here stays hidden.
 PanelVisibility VisibilityFor(int effect);
 
+// Where the direction label and the two direction pictures are placed and what the pictures
+// show. The first picture is left, up or spread; it shows its chosen bitmap while the direction
+// byte is not the second direction's, the second picture otherwise.
+struct DirectionControls {
+    std::string_view label;                   // layout key the label moves to
+    std::array<std::string_view, 2> pictures; // layout keys the first and second picture move to
+    std::array<std::string_view, 2> normal;   // bitmap of each picture when not chosen
+    std::array<std::string_view, 2> chosen;   // bitmap of each picture when chosen
+
+    bool operator==(const DirectionControls&) const = default;
+};
+
+// Empty names for kNone: the direction controls are hidden.
+DirectionControls DirectionControlsFor(DirectionKind kind);
+
 // The eight colour preset buttons, in order.
 constexpr std::array<Rgb, 8> kColourPresets{{
     {235, 99, 30},

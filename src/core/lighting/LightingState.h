@@ -16,9 +16,14 @@ struct LightingState {
     bool loaded = false; // false until the first successful load from the keyboard
 
     std::uint8_t effect = 0;     // 1..20 as read; not limited, the keyboard may know more
-    std::uint8_t brightness = 0; // 0..kMaxBrightness
+    std::uint8_t brightness = 0; // 0..kMaxBrightness, as the brightness control shows it
     std::uint8_t speed = 0;      // 0..kMaxSpeed (the speed control shows 4 - speed)
-    std::uint8_t direction = 0;  // kDirectionFirst, kDirectionSecond or what the keyboard holds
+    // The brightness and speed bytes the keyboard holds, as read or last written. They can lie
+    // outside the controls' ranges; a control's change is judged against them, so that moving
+    // a control to the position it shows still corrects such a byte.
+    std::uint8_t storedBrightness = 0;
+    std::uint8_t storedSpeed = 0;
+    std::uint8_t direction = 0; // kDirectionFirst, kDirectionSecond or what the keyboard holds
     bool colourful = false;
     Rgb colour;                  // the single colour, red, green, blue
     std::uint8_t reportRate = 0; // 0..kMaxReportRate

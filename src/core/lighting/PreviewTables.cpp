@@ -1,127 +1,161 @@
 #include "core/lighting/PreviewTables.h"
 
+#include "core/lighting/LightingMatrix.h"
+
 namespace brasslane {
 
 namespace {
 
 using enum PreviewKey;
 
-// Row, first cell and span place a key on the 6 x 23 grid of the keyboard picture; the
-// matrix index is the key's place in the keyboard's own 6 x 21 lighting matrix.
-constexpr std::array<PreviewKeyInfo, kPreviewKeyCount> kKeys{{
-    {kEsc, "Esc", 0x001, 0, 2, 1, 0},
-    {kF1, "F1", 0x03B, 0, 3, 1, 1},
-    {kF2, "F2", 0x03C, 0, 4, 1, 2},
-    {kF3, "F3", 0x03D, 0, 5, 1, 3},
-    {kF4, "F4", 0x03E, 0, 6, 1, 4},
-    {kF5, "F5", 0x03F, 0, 8, 1, 5},
-    {kF6, "F6", 0x040, 0, 9, 1, 6},
-    {kF7, "F7", 0x041, 0, 10, 1, 7},
-    {kF8, "F8", 0x042, 0, 11, 1, 8},
-    {kF9, "F9", 0x043, 0, 12, 1, 9},
-    {kF10, "F10", 0x044, 0, 13, 1, 10},
-    {kF11, "F11", 0x057, 0, 14, 1, 11},
-    {kF12, "F12", 0x058, 0, 15, 1, 12},
-    {kPrintScreen, "PrintScreen", 0x137, 0, 16, 1, 14},
-    {kScrollLock, "ScrollLock", 0x046, 0, 17, 1, 15},
-    {kPause, "Pause", 0x045, 0, 18, 1, 16},
+// Where a key is drawn: row, first cell and span place it on the 6 x 23 grid of the keyboard
+// picture. Its place in the keyboard's own lighting matrix is not repeated here: it is looked
+// up by scan code in the matrix table, so the two tables cannot name different places.
+struct GridKey {
+    PreviewKey key;
+    std::string_view name;
+    std::uint16_t scanCode;
+    std::uint8_t row;
+    std::uint8_t firstCell;
+    std::uint8_t span;
+};
 
-    {kGrave, "`", 0x029, 1, 1, 1, 21},
-    {k1, "1", 0x002, 1, 2, 1, 22},
-    {k2, "2", 0x003, 1, 3, 1, 23},
-    {k3, "3", 0x004, 1, 4, 1, 24},
-    {k4, "4", 0x005, 1, 5, 1, 25},
-    {k5, "5", 0x006, 1, 6, 1, 26},
-    {k6, "6", 0x007, 1, 7, 1, 27},
-    {k7, "7", 0x008, 1, 8, 1, 28},
-    {k8, "8", 0x009, 1, 9, 1, 29},
-    {k9, "9", 0x00A, 1, 10, 1, 30},
-    {k0, "0", 0x00B, 1, 11, 1, 31},
-    {kMinus, "-", 0x00C, 1, 12, 1, 32},
-    {kEqual, "=", 0x00D, 1, 13, 1, 33},
-    {kBackspace, "Backspace", 0x00E, 1, 14, 2, 34},
-    {kInsert, "Insert", 0x152, 1, 16, 1, 35},
-    {kHome, "Home", 0x147, 1, 17, 1, 36},
-    {kPageUp, "PageUp", 0x149, 1, 18, 1, 37},
-    {kNumLock, "NumLock", 0x145, 1, 19, 1, 38},
-    {kNumSlash, "Num/", 0x135, 1, 20, 1, 39},
-    {kNumStar, "Num*", 0x037, 1, 21, 1, 40},
-    {kNumMinus, "Num-", 0x04A, 1, 22, 1, 41},
+constexpr std::array<GridKey, kPreviewKeyCount> kGridKeys{{
+    {kEsc, "Esc", 0x001, 0, 2, 1},
+    {kF1, "F1", 0x03B, 0, 3, 1},
+    {kF2, "F2", 0x03C, 0, 4, 1},
+    {kF3, "F3", 0x03D, 0, 5, 1},
+    {kF4, "F4", 0x03E, 0, 6, 1},
+    {kF5, "F5", 0x03F, 0, 8, 1},
+    {kF6, "F6", 0x040, 0, 9, 1},
+    {kF7, "F7", 0x041, 0, 10, 1},
+    {kF8, "F8", 0x042, 0, 11, 1},
+    {kF9, "F9", 0x043, 0, 12, 1},
+    {kF10, "F10", 0x044, 0, 13, 1},
+    {kF11, "F11", 0x057, 0, 14, 1},
+    {kF12, "F12", 0x058, 0, 15, 1},
+    {kPrintScreen, "PrintScreen", 0x137, 0, 16, 1},
+    {kScrollLock, "ScrollLock", 0x046, 0, 17, 1},
+    {kPause, "Pause", 0x045, 0, 18, 1},
 
-    {kTab, "Tab", 0x00F, 2, 1, 1, 42},
-    {kQ, "Q", 0x010, 2, 2, 1, 43},
-    {kW, "W", 0x011, 2, 3, 1, 44},
-    {kE, "E", 0x012, 2, 4, 1, 45},
-    {kR, "R", 0x013, 2, 5, 1, 46},
-    {kT, "T", 0x014, 2, 6, 1, 47},
-    {kY, "Y", 0x015, 2, 7, 1, 48},
-    {kU, "U", 0x016, 2, 8, 1, 49},
-    {kI, "I", 0x017, 2, 9, 1, 50},
-    {kO, "O", 0x018, 2, 10, 1, 51},
-    {kP, "P", 0x019, 2, 11, 1, 52},
-    {kLeftBracket, "[", 0x01A, 2, 12, 1, 53},
-    {kRightBracket, "]", 0x01B, 2, 13, 1, 54},
-    {kBackslash, "\\", 0x02B, 2, 14, 1, 55},
-    {kDelete, "Delete", 0x153, 2, 16, 1, 56},
-    {kEnd, "End", 0x14F, 2, 17, 1, 57},
-    {kPageDown, "PageDown", 0x151, 2, 18, 1, 58},
-    {kNum7, "Num7", 0x047, 2, 19, 1, 59},
-    {kNum8, "Num8", 0x048, 2, 20, 1, 60},
-    {kNum9, "Num9", 0x049, 2, 21, 1, 61},
+    {kGrave, "`", 0x029, 1, 1, 1},
+    {k1, "1", 0x002, 1, 2, 1},
+    {k2, "2", 0x003, 1, 3, 1},
+    {k3, "3", 0x004, 1, 4, 1},
+    {k4, "4", 0x005, 1, 5, 1},
+    {k5, "5", 0x006, 1, 6, 1},
+    {k6, "6", 0x007, 1, 7, 1},
+    {k7, "7", 0x008, 1, 8, 1},
+    {k8, "8", 0x009, 1, 9, 1},
+    {k9, "9", 0x00A, 1, 10, 1},
+    {k0, "0", 0x00B, 1, 11, 1},
+    {kMinus, "-", 0x00C, 1, 12, 1},
+    {kEqual, "=", 0x00D, 1, 13, 1},
+    {kBackspace, "Backspace", 0x00E, 1, 14, 2},
+    {kInsert, "Insert", 0x152, 1, 16, 1},
+    {kHome, "Home", 0x147, 1, 17, 1},
+    {kPageUp, "PageUp", 0x149, 1, 18, 1},
+    {kNumLock, "NumLock", 0x145, 1, 19, 1},
+    {kNumSlash, "Num/", 0x135, 1, 20, 1},
+    {kNumStar, "Num*", 0x037, 1, 21, 1},
+    {kNumMinus, "Num-", 0x04A, 1, 22, 1},
 
-    {kCapsLock, "CapsLock", 0x03A, 3, 1, 1, 63},
-    {kA, "A", 0x01E, 3, 2, 1, 64},
-    {kS, "S", 0x01F, 3, 3, 1, 65},
-    {kD, "D", 0x020, 3, 4, 1, 66},
-    {kF, "F", 0x021, 3, 5, 1, 67},
-    {kG, "G", 0x022, 3, 6, 1, 68},
-    {kH, "H", 0x023, 3, 7, 1, 69},
-    {kJ, "J", 0x024, 3, 8, 1, 70},
-    {kK, "K", 0x025, 3, 9, 1, 71},
-    {kL, "L", 0x026, 3, 10, 1, 72},
-    {kSemicolon, ";", 0x027, 3, 11, 1, 73},
-    {kQuote, "'", 0x028, 3, 12, 1, 74},
-    {kEnter, "Enter", 0x01C, 3, 13, 2, 76},
-    {kNum4, "Num4", 0x04B, 3, 19, 1, 80},
-    {kNum5, "Num5", 0x04C, 3, 20, 1, 81},
-    {kNum6, "Num6", 0x04D, 3, 21, 1, 82},
-    // The keyboard lights Num + in matrix row 2; the picture draws it in row 3.
-    {kNumPlus, "Num+", 0x04E, 3, 22, 1, 62},
+    {kTab, "Tab", 0x00F, 2, 1, 1},
+    {kQ, "Q", 0x010, 2, 2, 1},
+    {kW, "W", 0x011, 2, 3, 1},
+    {kE, "E", 0x012, 2, 4, 1},
+    {kR, "R", 0x013, 2, 5, 1},
+    {kT, "T", 0x014, 2, 6, 1},
+    {kY, "Y", 0x015, 2, 7, 1},
+    {kU, "U", 0x016, 2, 8, 1},
+    {kI, "I", 0x017, 2, 9, 1},
+    {kO, "O", 0x018, 2, 10, 1},
+    {kP, "P", 0x019, 2, 11, 1},
+    {kLeftBracket, "[", 0x01A, 2, 12, 1},
+    {kRightBracket, "]", 0x01B, 2, 13, 1},
+    {kBackslash, "\\", 0x02B, 2, 14, 1},
+    {kDelete, "Delete", 0x153, 2, 16, 1},
+    {kEnd, "End", 0x14F, 2, 17, 1},
+    {kPageDown, "PageDown", 0x151, 2, 18, 1},
+    {kNum7, "Num7", 0x047, 2, 19, 1},
+    {kNum8, "Num8", 0x048, 2, 20, 1},
+    {kNum9, "Num9", 0x049, 2, 21, 1},
 
-    {kLeftShift, "LeftShift", 0x02A, 4, 0, 1, 84},
-    {kIsoExtra, "ISO-extra", 0x056, 4, 1, 1, 85},
-    {kZ, "Z", 0x02C, 4, 2, 1, 86},
-    {kX, "X", 0x02D, 4, 3, 1, 87},
-    {kC, "C", 0x02E, 4, 4, 1, 88},
-    {kV, "V", 0x02F, 4, 5, 1, 89},
-    {kB, "B", 0x030, 4, 6, 1, 90},
-    {kN, "N", 0x031, 4, 7, 1, 91},
-    {kM, "M", 0x032, 4, 8, 1, 92},
-    {kComma, "Comma", 0x033, 4, 9, 1, 93},
-    {kPeriod, "Period", 0x034, 4, 10, 1, 94},
-    {kSlash, "/", 0x035, 4, 11, 1, 95},
+    {kCapsLock, "CapsLock", 0x03A, 3, 1, 1},
+    {kA, "A", 0x01E, 3, 2, 1},
+    {kS, "S", 0x01F, 3, 3, 1},
+    {kD, "D", 0x020, 3, 4, 1},
+    {kF, "F", 0x021, 3, 5, 1},
+    {kG, "G", 0x022, 3, 6, 1},
+    {kH, "H", 0x023, 3, 7, 1},
+    {kJ, "J", 0x024, 3, 8, 1},
+    {kK, "K", 0x025, 3, 9, 1},
+    {kL, "L", 0x026, 3, 10, 1},
+    {kSemicolon, ";", 0x027, 3, 11, 1},
+    {kQuote, "'", 0x028, 3, 12, 1},
+    {kEnter, "Enter", 0x01C, 3, 13, 2},
+    {kNum4, "Num4", 0x04B, 3, 19, 1},
+    {kNum5, "Num5", 0x04C, 3, 20, 1},
+    {kNum6, "Num6", 0x04D, 3, 21, 1},
+    // The picture draws Num + in row 3; the keyboard lights it in matrix row 2.
+    {kNumPlus, "Num+", 0x04E, 3, 22, 1},
+
+    {kLeftShift, "LeftShift", 0x02A, 4, 0, 1},
+    {kIsoExtra, "ISO-extra", 0x056, 4, 1, 1},
+    {kZ, "Z", 0x02C, 4, 2, 1},
+    {kX, "X", 0x02D, 4, 3, 1},
+    {kC, "C", 0x02E, 4, 4, 1},
+    {kV, "V", 0x02F, 4, 5, 1},
+    {kB, "B", 0x030, 4, 6, 1},
+    {kN, "N", 0x031, 4, 7, 1},
+    {kM, "M", 0x032, 4, 8, 1},
+    {kComma, "Comma", 0x033, 4, 9, 1},
+    {kPeriod, "Period", 0x034, 4, 10, 1},
+    {kSlash, "/", 0x035, 4, 11, 1},
     // Right Shift has two scan codes (0x36 and 0x136); 0x36 is the one the key table resolves to.
-    {kRightShift, "RightShift", 0x036, 4, 14, 2, 97},
-    {kUp, "Up", 0x148, 4, 17, 1, 99},
-    {kNum1, "Num1", 0x04F, 4, 19, 1, 101},
-    {kNum2, "Num2", 0x050, 4, 20, 1, 102},
-    {kNum3, "Num3", 0x051, 4, 21, 1, 103},
-    {kNumEnter, "NumEnter", 0x11C, 4, 22, 1, 104},
+    {kRightShift, "RightShift", 0x036, 4, 14, 2},
+    {kUp, "Up", 0x148, 4, 17, 1},
+    {kNum1, "Num1", 0x04F, 4, 19, 1},
+    {kNum2, "Num2", 0x050, 4, 20, 1},
+    {kNum3, "Num3", 0x051, 4, 21, 1},
+    {kNumEnter, "NumEnter", 0x11C, 4, 22, 1},
 
-    {kLeftCtrl, "LeftCtrl", 0x01D, 5, 0, 1, 105},
-    {kLeftWin, "LeftWin", 0x15B, 5, 1, 1, 106},
-    {kLeftAlt, "LeftAlt", 0x038, 5, 2, 1, 107},
-    {kSpace, "Space", 0x039, 5, 6, 1, 108},
-    {kRightAlt, "RightAlt", 0x138, 5, 9, 2, 109},
-    {kFn, "Fn", 0x000, 5, 11, 1, 110},
-    {kApp, "App", 0x15D, 5, 12, 1, 111},
-    {kRightCtrl, "RightCtrl", 0x11D, 5, 14, 2, 113},
-    {kLeft, "Left", 0x14B, 5, 16, 1, 119},
-    {kDown, "Down", 0x150, 5, 17, 1, 120},
-    {kRight, "Right", 0x14D, 5, 18, 1, 121},
-    {kNum0, "Num0", 0x052, 5, 19, 2, 123},
-    {kNumDecimal, "Num.", 0x053, 5, 21, 1, 124},
+    {kLeftCtrl, "LeftCtrl", 0x01D, 5, 0, 1},
+    {kLeftWin, "LeftWin", 0x15B, 5, 1, 1},
+    {kLeftAlt, "LeftAlt", 0x038, 5, 2, 1},
+    {kSpace, "Space", 0x039, 5, 6, 1},
+    {kRightAlt, "RightAlt", 0x138, 5, 9, 2},
+    {kFn, "Fn", 0x000, 5, 11, 1},
+    {kApp, "App", 0x15D, 5, 12, 1},
+    {kRightCtrl, "RightCtrl", 0x11D, 5, 14, 2},
+    {kLeft, "Left", 0x14B, 5, 16, 1},
+    {kDown, "Down", 0x150, 5, 17, 1},
+    {kRight, "Right", 0x14D, 5, 18, 1},
+    {kNum0, "Num0", 0x052, 5, 19, 2},
+    {kNumDecimal, "Num.", 0x053, 5, 21, 1},
 }};
+
+constexpr std::array<PreviewKeyInfo, kPreviewKeyCount> BuildKeys() {
+    std::array<PreviewKeyInfo, kPreviewKeyCount> keys{};
+    for (std::size_t i = 0; i < kGridKeys.size(); ++i) {
+        const GridKey& g = kGridKeys[i];
+        const int place = g.key == kPreviewFnKey ? kFnColourIndex : MatrixPlaceOf(g.scanCode);
+        keys[i] = {g.key, g.name, g.scanCode, g.row, g.firstCell, g.span, static_cast<std::uint8_t>(place)};
+    }
+    return keys;
+}
+
+constexpr bool EveryKeyHasAMatrixPlace() {
+    for (const GridKey& g : kGridKeys) {
+        if (g.key != kPreviewFnKey && MatrixPlaceOf(g.scanCode) < 0) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(EveryKeyHasAMatrixPlace(), "a preview key's scan code is missing from the lighting matrix");
+
+constexpr std::array<PreviewKeyInfo, kPreviewKeyCount> kKeys = BuildKeys();
 
 constexpr bool KeysInEnumOrder() {
     for (std::size_t i = 0; i < kKeys.size(); ++i) {

@@ -68,7 +68,7 @@ struct PreviewKeyInfo {
     std::uint8_t row;         // 0..5 on the key grid
     std::uint8_t firstCell;   // 0..22, the leftmost grid cell the key covers
     std::uint8_t span;        // 1 or 2 grid cells
-    std::uint8_t matrixIndex; // place in the keyboard's lighting matrix, row x 21 + column (Fn is 110)
+    std::uint8_t matrixIndex; // place in the keyboard's lighting matrix (LightingMatrix.h); Fn is 110
 };
 
 // Every preview key, indexed by PreviewIndex(key).

@@ -117,6 +117,30 @@ TEST_F(LightingModelTest, SlidersWriteOnlyChangesAndSpeedIsReversed) {
     EXPECT_TRUE(sim.TakeLog().empty());
 }
 
+TEST_F(LightingModelTest, SlidersRewriteAByteTheyCannotShow) {
+    // Brightness 9 shows as 5 and speed 7 as position 0; moving a control to the position it
+    // shows still writes, or the keyboard would keep the bad byte for good.
+    auto area = sim.keyboard.Lighting();
+    area[kOffsetBrightness] = 9;
+    area[kOffsetSpeed] = 7;
+    sim.keyboard.SetLighting(area);
+    ASSERT_EQ(model.Load(false), kStatusSuccess);
+    EXPECT_EQ(model.State().brightness, kMaxBrightness);
+    EXPECT_EQ(model.State().SpeedPosition(), 0);
+    sim.TakeLog();
+
+    EXPECT_EQ(model.SetSpeed(0), kStatusSuccess);
+    EXPECT_EQ(model.SetBrightness(5), kStatusSuccess);
+    EXPECT_EQ(Commands(sim.TakeLog()), (Ints{1, 6, 2, 1, 6, 2}));
+    EXPECT_EQ(Byte(0, kOffsetSpeed), 4);
+    EXPECT_EQ(Byte(0, kOffsetBrightness), 5);
+
+    // Once corrected, the same positions are no change again.
+    model.SetSpeed(0);
+    model.SetBrightness(5);
+    EXPECT_TRUE(sim.TakeLog().empty());
+}
+
 TEST_F(LightingModelTest, EveryActionIsOneBracketedTransactionAtTheProfilesBlock) {
     ASSERT_TRUE(model.SetProfile(2));
     const std::vector<std::pair<const char*, std::function<void()>>> actions{
@@ -157,33 +181,101 @@ TEST_F(LightingModelTest, EveryActionIsOneBracketedTransactionAtTheProfilesBlock
     EXPECT_EQ(Byte(0, kOffsetBrightness), 5); // other profiles untouched
 }
 
-TEST_F(LightingModelTest, SelectingAnEffectWritesWhatItsGroupNeeds) {
-    sim.SetEffectList({1, 0, 4, 19, 20});
+TEST_F(LightingModelTest, EveryEffectShowsAndWritesWhatItsRowSays) {
+    using D = DirectionKind;
+    using W = SelectionWrite;
+    const DirectionControls none{};
+    const DirectionControls leftRight{"CONTROL_BLFXStatic2",
+                                      {"CONTROL_BLFXLStaPic2", "CONTROL_BLFXRStaPic2"},
+                                      {"leftup.bmp", "rightup.bmp"},
+                                      {"leftdown.bmp", "rightdown.bmp"}};
+    const DirectionControls upDown{"CONTROL_BLFXStatic3",
+                                   {"CONTROL_BLFXLStaPic3", "CONTROL_BLFXRStaPic3"},
+                                   {"upup.bmp", "downup.bmp"},
+                                   {"updown.bmp", "downdown.bmp"}};
+    const DirectionControls spread{"CONTROL_BLFXStatic",
+                                   {"CONTROL_BLFXLStaPic", "CONTROL_BLFXRStaPic"},
+                                   {"kuosan.bmp", "julong.bmp"},
+                                   {"kuosandown.bmp", "julongdown.bmp"}};
+    struct Row {
+        int effect;
+        PanelVisibility shown;
+        const DirectionControls& direction;
+        SelectionWrite writes;
+    };
+    constexpr bool Y = true;
+    constexpr bool n = false;
+    // clang-format off
+    const Row rows[] = {
+        // effect  brightness speed direction colour toggle second four user
+        {1,  {Y, Y, D::kLeftRight,      Y, Y, n, n, n}, leftRight, W::kEffectAndColourful},
+        {2,  {Y, Y, D::kLeftRight,      Y, Y, n, n, n}, leftRight, W::kEffectAndColourful},
+        {3,  {Y, Y, D::kLeftRight,      n, Y, n, n, n}, leftRight, W::kEffectAndColourful},
+        {4,  {Y, Y, D::kNone,           n, n, n, n, n}, none,      W::kEffectOnly},
+        {5,  {Y, Y, D::kNone,           Y, Y, n, n, n}, none,      W::kEffectAndColourful},
+        {6,  {Y, n, D::kNone,           n, n, Y, n, n}, none,      W::kEffectOnly},
+        {7,  {Y, Y, D::kNone,           Y, Y, n, n, n}, none,      W::kEffectAndColourful},
+        {8,  {Y, Y, D::kNone,           Y, Y, n, n, n}, none,      W::kEffectAndColourful},
+        {9,  {Y, Y, D::kNone,           Y, Y, n, n, n}, none,      W::kEffectAndColourful},
+        {10, {Y, Y, D::kNone,           n, n, n, n, n}, none,      W::kEffectOnly},
+        {11, {Y, Y, D::kNone,           n, n, n, n, n}, none,      W::kEffectOnly},
+        {12, {Y, Y, D::kUpDown,         n, n, n, n, n}, upDown,    W::kEffectOnly},
+        {13, {Y, Y, D::kNone,           Y, Y, n, n, n}, none,      W::kEffectAndColourful},
+        {14, {Y, Y, D::kNone,           Y, Y, n, n, n}, none,      W::kEffectAndColourful},
+        {15, {Y, Y, D::kNone,           Y, Y, n, n, n}, none,      W::kEffectAndColourful},
+        {16, {Y, n, D::kNone,           n, n, Y, n, n}, none,      W::kEffectOnly},
+        {17, {Y, n, D::kNone,           n, n, n, Y, n}, none,      W::kEffectOnly},
+        {18, {Y, n, D::kSpreadConverge, n, n, n, n, n}, spread,    W::kEffectOnly},
+        {19, {n, n, D::kNone,           n, n, n, n, n}, none,      W::kNothing},
+        {20, {Y, n, D::kNone,           n, n, n, n, Y}, none,      W::kEffectAndRepaint},
+    };
+    // clang-format on
+
+    // The empty slot is skipped: the selector still holds effect e at position e - 1.
+    sim.SetEffectList({1, 0, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20});
+    ASSERT_TRUE(model.SetProfile(1));
     model.Load(false);
-    model.SetColour({1, 1, 1}); // colourful flag now 0
-    sim.TakeLog();
     int repaints = 0;
     model.SetRepaintHook([&] { ++repaints; });
+    for (const bool colourful : {false, true}) {
+        if (model.State().colourful != colourful) {
+            model.ToggleColourful();
+        }
+        sim.TakeLog();
+        for (const Row& row : rows) {
+            SCOPED_TRACE(testing::Message() << "effect " << row.effect << (colourful ? ", colourful" : ""));
+            EXPECT_EQ(VisibilityFor(row.effect), row.shown);
+            EXPECT_EQ(DirectionControlsFor(row.shown.direction), row.direction);
+            EXPECT_EQ(SelectionWriteOf(row.effect), row.writes);
 
-    model.SelectEffect(0); // effect 1: type, then the colourful flag
-    std::vector<Frame> log = sim.TakeLog();
-    ASSERT_EQ(Commands(log), (Ints{1, 6, 6, 2}));
-    EXPECT_EQ(Payload(log[1]), Bytes{1});
-    EXPECT_EQ(Address(log[2]), kOffsetColourful);
-    EXPECT_EQ(Payload(log[2]), Bytes{0});
+            const std::uint8_t effectBefore = model.State().effect;
+            const int repaintsBefore = repaints;
+            ASSERT_EQ(model.EffectIndex().TypeAt(row.effect - 1), row.effect);
+            model.SelectEffect(row.effect - 1);
+            const std::vector<Frame> log = sim.TakeLog();
+            if (row.writes == W::kNothing) {
+                EXPECT_TRUE(log.empty());
+                EXPECT_EQ(model.State().effect, effectBefore);
+                continue;
+            }
+            const bool withFlag = row.writes == W::kEffectAndColourful;
+            ASSERT_EQ(Commands(log), withFlag ? (Ints{1, 6, 6, 2}) : (Ints{1, 6, 2}));
+            EXPECT_EQ(Address(log[1]), 42 + kOffsetEffect);
+            EXPECT_EQ(Payload(log[1]), Bytes{static_cast<std::uint8_t>(row.effect)});
+            if (withFlag) {
+                EXPECT_EQ(Address(log[2]), 42 + kOffsetColourful);
+                EXPECT_EQ(Payload(log[2]), Bytes{colourful ? std::uint8_t{1} : std::uint8_t{0}});
+            }
+            EXPECT_EQ(model.State().effect, row.effect);
+            EXPECT_EQ(repaints - repaintsBefore, row.writes == W::kEffectAndRepaint ? 1 : 0);
+        }
+    }
 
-    model.SelectEffect(1); // effect 4: type only
-    EXPECT_EQ(Commands(sim.TakeLog()), (Ints{1, 6, 2}));
-    model.SelectEffect(2); // effect 19 and a position with no effect send nothing
-    model.SelectEffect(7);
+    // Positions without an effect send nothing either.
+    model.SelectEffect(20);
+    model.SelectEffect(-1);
     EXPECT_TRUE(sim.TakeLog().empty());
-    EXPECT_EQ(model.State().effect, 4);
-    EXPECT_EQ(repaints, 0);
-
-    model.SelectEffect(3);
-    EXPECT_EQ(Commands(sim.TakeLog()), (Ints{1, 6, 2}));
-    EXPECT_EQ(Byte(0, 0), 20);
-    EXPECT_EQ(repaints, 1);
+    EXPECT_EQ(model.State().effect, 20);
 }
 
 TEST_F(LightingModelTest, ResetWritesExactlyThe35DefaultBytes) {

@@ -1,10 +1,13 @@
 #include "core/lighting/EffectList.h"
 #include "core/lighting/KeyColourTable.h"
 #include "core/lighting/LightingPanelRules.h"
+#include "core/lighting/PreviewTables.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
+#include <vector>
 
 namespace brasslane {
 namespace {
@@ -29,36 +32,14 @@ TEST(EffectListTest, PositionsSkipEmptySlots) {
     EXPECT_EQ(EffectList::FromDeviceInfo(std::span(info).first(5)), EffectList{});
 }
 
-TEST(PanelRulesTest, VisibilityFollowsTheEffect) {
-    using D = DirectionKind;
-    struct Row {
-        int effect;
-        bool brightness, speed;
-        D direction;
-        bool firstColour, firstToggle, secondPair, fourColour, userMode;
-    };
-    const Row rows[] = {
-        {0, false, false, D::kNone, false, false, false, false, false},
-        {1, true, true, D::kLeftRight, true, true, false, false, false},
-        {3, true, true, D::kLeftRight, false, true, false, false, false},
-        {4, true, true, D::kNone, false, false, false, false, false},
-        {6, true, false, D::kNone, false, false, true, false, false},
-        {12, true, true, D::kUpDown, false, false, false, false, false},
-        {17, true, false, D::kNone, false, false, false, true, false},
-        {18, true, false, D::kSpreadConverge, false, false, false, false, false},
-        {19, false, false, D::kNone, false, false, false, false, false},
-        {20, true, false, D::kNone, false, false, false, false, true},
-    };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.effect);
-        const PanelVisibility expected{r.brightness,  r.speed,      r.direction,  r.firstColour,
-                                       r.firstToggle, r.secondPair, r.fourColour, r.userMode};
-        EXPECT_EQ(VisibilityFor(r.effect), expected);
+TEST(PanelRulesTest, UnknownEffectsShowAndWriteNothing) {
+    // Effects 1..20 are one table with the model's selection writes (LightingModelTest).
+    for (const int effect : {0, 21, 255, -1}) {
+        SCOPED_TRACE(effect);
+        EXPECT_EQ(VisibilityFor(effect), PanelVisibility{});
+        EXPECT_EQ(SelectionWriteOf(effect), SelectionWrite::kNothing);
     }
-    EXPECT_EQ(SelectionWriteOf(3), SelectionWrite::kEffectAndColourful);
-    EXPECT_EQ(SelectionWriteOf(16), SelectionWrite::kEffectOnly);
-    EXPECT_EQ(SelectionWriteOf(19), SelectionWrite::kNothing);
-    EXPECT_EQ(SelectionWriteOf(20), SelectionWrite::kEffectAndRepaint);
+    EXPECT_EQ(DirectionControlsFor(DirectionKind::kNone), DirectionControls{});
 }
 
 TEST(PanelRulesTest, ColourFieldsStopAt255) {
@@ -90,6 +71,30 @@ TEST(KeyColourIndexTest, MatrixPlacesOfKeys) {
     EXPECT_FALSE(IsKeyButtonColourIndex(kGKeyColourIndex));
     EXPECT_FALSE(IsKeyButtonColourIndex(13));
     EXPECT_FALSE(IsKeyButtonColourIndex(500));
+}
+
+TEST(KeyColourIndexTest, PreviewPictureAndLightingMatrixHoldTheSameKeys) {
+    constexpr int kRightWinPlace = 5 * 21 + 7; // the only coloured key the picture does not draw
+    std::set<int> drawn;
+    std::array<std::vector<std::pair<int, int>>, kPreviewRows> cellAndColumnByRow;
+    for (const PreviewKeyInfo& info : PreviewKeyTable()) {
+        SCOPED_TRACE(std::string(info.name));
+        EXPECT_TRUE(IsKeyButtonColourIndex(info.matrixIndex));
+        EXPECT_EQ(ScanCodeOfColourIndex(info.matrixIndex), info.scanCode);
+        drawn.insert(info.matrixIndex);
+        // Both lay the keys out in the same rows, Num + apart (drawn a row lower).
+        EXPECT_EQ(info.matrixIndex / kMatrixColumns, info.key == PreviewKey::kNumPlus ? 2 : info.row);
+        cellAndColumnByRow[info.row].emplace_back(info.firstCell, info.matrixIndex % kMatrixColumns);
+    }
+    std::set<int> coloured(KeyButtonColourIndices().begin(), KeyButtonColourIndices().end());
+    coloured.erase(kRightWinPlace);
+    EXPECT_EQ(drawn, coloured);
+    // Within a row both run left to right in the same order, so two keys swapped in either
+    // table show up.
+    for (auto& row : cellAndColumnByRow) {
+        std::ranges::sort(row);
+        EXPECT_TRUE(std::ranges::adjacent_find(row, [](auto a, auto b) { return a.second >= b.second; }) == row.end());
+    }
 }
 
 TEST(KeyColourTableTest, EncodeExchangesAndDropsPlacesWithoutKeys) {
