@@ -188,7 +188,7 @@ TEST(SimHidBackend, PresentsThreeInterfacesWithTheirDescriptors) {
     std::vector<std::string> paths;
     ASSERT_TRUE(backend.Enumerate(paths));
     ASSERT_EQ(paths.size(), 3u);
-    EXPECT_EQ(paths[1], "sim:kbd/0#vid_0c45&pid_7672&mi_01");
+    EXPECT_EQ(paths[1], "sim:kbd/0#vid_0c45&pid_7672&mi_01&hid_0003:0C45:7672.0000");
 
     CHidDevice device(backend);
     const struct {
@@ -225,6 +225,7 @@ TEST(SimHidBackend, PresentsThreeInterfacesWithTheirDescriptors) {
 TEST(SimHidBackend, UnplugKillsHandlesEvenAfterAReplug) {
     SimKeyboard keyboard;
     SimHidBackend backend(keyboard);
+    const std::string commandBefore = backend.CommandPath();
     CHidDevice before(backend);
     ASSERT_TRUE(before.Open(backend.ConsumerPath(), true, false, true, false));
 
@@ -245,6 +246,10 @@ TEST(SimHidBackend, UnplugKillsHandlesEvenAfterAReplug) {
     keyboard.Plug();
     EXPECT_TRUE(backend.IsPresent(backend.CommandPath()));
     EXPECT_EQ(keyboard.PlugGeneration(), 1u);
+    // Every plug gives the interfaces new paths: a path from before the unplug names nothing.
+    EXPECT_NE(backend.CommandPath(), commandBefore);
+    EXPECT_FALSE(backend.IsPresent(commandBefore));
+    EXPECT_FALSE(CHidDevice(backend).Open(commandBefore, true, true, true, false));
     CHidDevice after(backend);
     ASSERT_TRUE(after.Open(backend.ConsumerPath(), true, false, true, false));
     keyboard.RaiseNotification(0x0401);
