@@ -296,11 +296,19 @@ bool SimKeyboard::Impl::WaitForChange(std::unique_lock<std::mutex>& lock, std::o
 void SimKeyboard::Impl::Register(SimReportQueue* queue) {
     std::lock_guard lock(mutex);
     queues.push_back(queue);
+    Notify();
 }
 
 void SimKeyboard::Impl::Unregister(SimReportQueue* queue) {
     std::lock_guard lock(mutex);
     std::erase(queues, queue);
+    Notify();
+}
+
+std::size_t SimKeyboard::Impl::ReadersLocked(SimInterface iface) const {
+    return static_cast<std::size_t>(std::count_if(queues.begin(), queues.end(), [&](const SimReportQueue* queue) {
+        return queue->iface == iface && Alive(*queue);
+    }));
 }
 
 void SimKeyboard::Impl::SignalStop(SimStopState& stop) {
@@ -546,6 +554,17 @@ bool SimKeyboard::IsPlugged() const {
 std::uint64_t SimKeyboard::PlugGeneration() const {
     std::lock_guard lock(m_impl->mutex);
     return m_impl->generation;
+}
+
+std::size_t SimKeyboard::ConsumerReaders() const {
+    std::lock_guard lock(m_impl->mutex);
+    return m_impl->ReadersLocked(SimInterface::kConsumer);
+}
+
+bool SimKeyboard::WaitForConsumerReaders(std::size_t count, std::chrono::milliseconds guard) const {
+    std::unique_lock lock(m_impl->mutex);
+    return m_impl->changed.wait_for(lock, guard,
+                                    [&] { return m_impl->ReadersLocked(SimInterface::kConsumer) == count; });
 }
 
 void SimKeyboard::RaiseNotification(std::uint16_t usage) {

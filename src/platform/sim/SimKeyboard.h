@@ -82,7 +82,14 @@ public:
     std::uint64_t PlugGeneration() const;
 
     // Queues a consumer-control report (report id 3) carrying `usage` on the listener interface.
+    // It reaches every handle open on that interface at the time, and nobody else.
     void RaiseNotification(std::uint16_t usage);
+    // Open handles of the present keyboard that read the consumer-control interface.
+    std::size_t ConsumerReaders() const;
+    // Waits until ConsumerReaders() is `count`, so that a test knows a listener is there before
+    // it raises a notification. False when that does not happen within `guard`, which only
+    // keeps a broken test from hanging.
+    bool WaitForConsumerReaders(std::size_t count, std::chrono::milliseconds guard = std::chrono::seconds(10)) const;
 
     // Every request received, in order (for tests and traces).
     std::vector<std::array<std::uint8_t, 64>> RequestLog() const;

@@ -67,6 +67,8 @@ struct SimKeyboard::Impl {
     void Notify();
     void UnplugLocked();
     bool Alive(const SimReportQueue& queue) const;
+    // Open live handles with read access to `iface`.
+    std::size_t ReadersLocked(SimInterface iface) const;
     void Push(SimInterface iface, const std::array<std::uint8_t, 64>& report,
               std::chrono::steady_clock::time_point readyAt);
     // The keyboard's answer to one request, without faults; nullopt for command 0xEE, which
