@@ -1,6 +1,7 @@
 #include "platform/sim/SimKeyboard.h"
 
 #include "core/device/CHidDevice.h"
+#include "core/keys/KeyAction.h"
 #include "platform/sim/SimHidBackend.h"
 
 #include <gtest/gtest.h>
@@ -74,6 +75,30 @@ TEST(SimKeyboard, FreshStateOfBothModels) {
     ASSERT_EQ(largeMap.size(), 512u);
     EXPECT_TRUE(std::equal(map.begin(), map.end(), largeMap.begin()));
     EXPECT_TRUE(std::all_of(largeMap.begin() + 378, largeMap.end(), [](auto b) { return b == 0; }));
+}
+
+TEST(SimKeyboard, FactoryKeyMapIsTheProgramsBuiltInOne) {
+    const auto builtIn = BuiltInDefaultKeyMap();
+    const auto matrix = BuiltInDefaultMatrix();
+    for (const SimModel model : {SimModel::k7672, SimModel::k505B}) {
+        SimKeyboard keyboard(model);
+        SCOPED_TRACE(keyboard.KeyCount());
+        const auto map = keyboard.DefaultKeyMap();
+        ASSERT_EQ(map.size(), keyboard.BlockSize());
+        EXPECT_TRUE(std::equal(map.begin(), map.end(), builtIn.begin()));
+        // Kind, sub and value of each position, in that order; the 128-key block ends in zeros.
+        for (std::size_t position = 0; position < kBuiltInKeyPositions; ++position) {
+            const KeyAction action = matrix[position];
+            EXPECT_EQ(map[3 * position], action.kind) << position;
+            EXPECT_EQ(map[3 * position + 1], action.sub) << position;
+            EXPECT_EQ(map[3 * position + 2], action.value) << position;
+        }
+        EXPECT_TRUE(std::all_of(map.begin() + 3 * kBuiltInKeyPositions, map.end(), [](auto b) { return b == 0; }));
+        const auto maps = keyboard.KeyMaps();
+        for (std::size_t profile = 0; profile < 3; ++profile) {
+            EXPECT_TRUE(std::equal(map.begin(), map.end(), maps.begin() + profile * map.size())) << profile;
+        }
+    }
 }
 
 TEST(SimKeyboard, AnswersRequestsWithinItsAreas) {
