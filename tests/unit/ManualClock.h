@@ -4,6 +4,10 @@
 // until Advance takes time past their deadline (or Interrupt meets their stop condition), so a
 // test steps a polling thread tick by tick: wait until it is parked, look at what it did,
 // advance, and so on. Nothing depends on how fast the machine is.
+//
+// Made with kJumpToDeadline, a wait that is not ended at once moves time to its deadline
+// instead: a single thread's timeouts and pauses then pass without taking real time, and the
+// time they took can be read off Now(). Only for tests where one thread at a time waits.
 
 #include "core/base/WaitClock.h"
 
@@ -21,6 +25,9 @@ namespace brasslane::test {
 
 class ManualClock final : public WaitClock {
 public:
+    enum Mode { kStill, kJumpToDeadline };
+    explicit ManualClock(Mode mode = kStill) : m_mode(mode) {}
+
     TimePoint Now() override {
         std::lock_guard lock(m_mutex);
         return m_now;
@@ -40,6 +47,12 @@ public:
             lock.lock();
             if (stopped || m_now >= deadline) {
                 break;
+            }
+            if (m_mode == kJumpToDeadline && deadline != TimePoint::max()) {
+                m_now = deadline;
+                ++m_version;
+                m_changed.notify_all();
+                continue;
             }
             m_changed.wait(lock, [&] { return m_version != seen; });
         }
@@ -97,6 +110,7 @@ private:
             std::count_if(m_parked.begin(), m_parked.end(), [&](TimePoint deadline) { return deadline > m_now; }));
     }
 
+    const Mode m_mode;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     // Starts well away from zero so that code subtracting intervals never goes below the epoch.

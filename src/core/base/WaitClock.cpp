@@ -8,7 +8,12 @@ WaitClock::TimePoint SteadyWaitClock::Now() {
 
 bool SteadyWaitClock::WaitUntil(TimePoint deadline, const std::function<bool()>& stop) {
     std::unique_lock lock(m_mutex);
-    return m_wake.wait_until(lock, deadline, [&] { return stop && stop(); });
+    const auto stopped = [&] { return stop && stop(); };
+    if (deadline == TimePoint::max()) {
+        m_wake.wait(lock, stopped);
+        return true;
+    }
+    return m_wake.wait_until(lock, deadline, stopped);
 }
 
 void SteadyWaitClock::Interrupt() {

@@ -23,7 +23,7 @@ public:
     // Blocks until Now() has reached `deadline` or `stop` returns true, whichever comes first,
     // and returns stop()'s last answer. `stop` is asked before the first wait and again after
     // every Interrupt, so a thread that makes `stop` true and then calls Interrupt always ends
-    // the wait. `stop` may be empty (never true).
+    // the wait. `stop` may be empty (never true). TimePoint::max() waits for `stop` alone.
     virtual bool WaitUntil(TimePoint deadline, const std::function<bool()>& stop) = 0;
     // Wakes every wait of this clock to ask its `stop` again.
     virtual void Interrupt() = 0;

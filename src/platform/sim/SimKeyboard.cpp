@@ -115,7 +115,9 @@ void SetError(std::string* error, const std::string& text) {
 
 } // namespace
 
-SimKeyboard::Impl::Impl(SimModel simModel) : model(simModel) {
+SimKeyboard::Impl::Impl(SimModel simModel, WaitClock* givenClock)
+    : ownClock(givenClock == nullptr ? std::make_unique<SteadyWaitClock>() : nullptr),
+      clock(givenClock != nullptr ? *givenClock : *ownClock), model(simModel) {
     Reset(simModel);
 }
 
@@ -162,6 +164,7 @@ std::uint16_t SimKeyboard::Impl::ProductId() const {
 void SimKeyboard::Impl::Notify() {
     ++events;
     changed.notify_all();
+    clock.Interrupt();
 }
 
 void SimKeyboard::Impl::UnplugLocked() {
@@ -255,13 +258,13 @@ std::uint8_t SimKeyboard::Impl::Execute(const Report& request, Report& answer) {
 }
 
 bool SimKeyboard::Impl::WaitForChange(std::unique_lock<std::mutex>& lock, std::optional<Clock::time_point> when) {
-    const std::uint64_t seen = events;
-    const auto woken = [&] { return events != seen; };
-    if (!when) {
-        changed.wait(lock, woken);
-        return true;
-    }
-    return changed.wait_until(lock, *when, woken);
+    const std::uint64_t seen = events.load();
+    // The clock waits without the keyboard's lock: Notify takes that lock before it wakes the
+    // clock, and a change made in between is seen in `events`.
+    lock.unlock();
+    const bool woken = clock.WaitUntil(when.value_or(Clock::time_point::max()), [&] { return events.load() != seen; });
+    lock.lock();
+    return woken;
 }
 
 void SimKeyboard::Impl::Register(SimReportQueue* queue) {
@@ -292,7 +295,7 @@ HidIoResult SimKeyboard::Impl::Write(SimReportQueue& queue, std::span<const std:
                                      std::size_t& transferred, std::uint32_t timeoutMs, SimStopState& stop) {
     transferred = 0;
     std::unique_lock lock(mutex);
-    const auto start = Clock::now();
+    const auto start = clock.Now();
     const auto latency = std::chrono::duration_cast<Clock::duration>(faults.latencyPerReport);
     const auto sentAt = start + latency;
     const std::optional<Clock::time_point> deadline =
@@ -305,7 +308,7 @@ HidIoResult SimKeyboard::Impl::Write(SimReportQueue& queue, std::span<const std:
             stop.signalled = false;
             return HidIoResult::kStopped;
         }
-        const auto now = Clock::now();
+        const auto now = clock.Now();
         if (now >= sentAt) {
             break;
         }
@@ -350,7 +353,7 @@ HidIoResult SimKeyboard::Impl::Write(SimReportQueue& queue, std::span<const std:
     } else {
         answer = Answer(request);
     }
-    auto readyAt = Clock::now() + latency;
+    auto readyAt = clock.Now() + latency;
     if (faults.lateAnswers > 0) {
         --faults.lateAnswers;
         readyAt += faults.lateBy;
@@ -364,7 +367,7 @@ HidIoResult SimKeyboard::Impl::Read(SimReportQueue& queue, std::span<std::uint8_
     transferred = 0;
     std::unique_lock lock(mutex);
     const std::optional<Clock::time_point> deadline =
-        timeoutMs == kInfinite ? std::nullopt : std::optional(Clock::now() + std::chrono::milliseconds(timeoutMs));
+        timeoutMs == kInfinite ? std::nullopt : std::optional(clock.Now() + std::chrono::milliseconds(timeoutMs));
     for (;;) {
         if (!Alive(queue)) {
             return HidIoResult::kFailed;
@@ -373,7 +376,7 @@ HidIoResult SimKeyboard::Impl::Read(SimReportQueue& queue, std::span<std::uint8_
             stop.signalled = false;
             return HidIoResult::kStopped;
         }
-        const auto now = Clock::now();
+        const auto now = clock.Now();
         if (!queue.reports.empty() && queue.reports.front().readyAt <= now) {
             const std::size_t size =
                 queue.iface == SimInterface::kConsumer ? kSimConsumerReportSize : kSimCommandReportSize;
@@ -398,7 +401,7 @@ HidIoResult SimKeyboard::Impl::Read(SimReportQueue& queue, std::span<std::uint8_
     }
 }
 
-SimKeyboard::SimKeyboard(SimModel model) : m_impl(std::make_shared<Impl>(model)) {}
+SimKeyboard::SimKeyboard(SimModel model, WaitClock* clock) : m_impl(std::make_shared<Impl>(model, clock)) {}
 
 SimModel SimKeyboard::Model() const {
     std::lock_guard lock(m_impl->mutex);
@@ -547,7 +550,7 @@ void SimKeyboard::RaiseNotification(std::uint16_t usage) {
     report[0] = 3;
     report[1] = static_cast<std::uint8_t>(usage & 0xFF);
     report[2] = static_cast<std::uint8_t>(usage >> 8);
-    m_impl->Push(SimInterface::kConsumer, report, Clock::now());
+    m_impl->Push(SimInterface::kConsumer, report, m_impl->clock.Now());
 }
 
 std::vector<std::array<std::uint8_t, 64>> SimKeyboard::RequestLog() const {

@@ -8,6 +8,8 @@
 // Thread-safe: the command interface, the listener interface and the test that drives the
 // faults may all be on different threads.
 
+#include "core/base/WaitClock.h"
+
 #include <array>
 #include <chrono>
 #include <condition_variable>
@@ -45,7 +47,10 @@ struct SimFaults {
 
 class SimKeyboard {
 public:
-    explicit SimKeyboard(SimModel model = SimModel::k7672);
+    // `clock` times latencies, late answers and the timeouts of reads and writes on the
+    // keyboard's interfaces; without one the keyboard runs on the steady clock. A clock that is
+    // given must outlive the keyboard and every handle opened on it.
+    explicit SimKeyboard(SimModel model = SimModel::k7672, WaitClock* clock = nullptr);
 
     SimModel Model() const;
     std::uint16_t VendorId() const;

@@ -1,5 +1,6 @@
 #include "platform/sim/SimKeyboard.h"
 
+#include "../ManualClock.h"
 #include "core/device/CHidDevice.h"
 #include "core/keys/KeyAction.h"
 #include "platform/sim/SimHidBackend.h"
@@ -284,7 +285,9 @@ TEST(SimHidBackend, UnplugKillsHandlesEvenAfterAReplug) {
 }
 
 TEST(SimHidBackend, FaultsShapeTheExchange) {
-    SimKeyboard keyboard;
+    // Waits jump to their deadline: the time each step took is read off the clock.
+    test::ManualClock clock(test::ManualClock::kJumpToDeadline);
+    SimKeyboard keyboard(SimModel::k7672, &clock);
     SimHidBackend backend(keyboard);
     CHidDevice device(backend);
     ASSERT_TRUE(device.Open(backend.CommandPath(), true, true, true, false));
@@ -292,15 +295,22 @@ TEST(SimHidBackend, FaultsShapeTheExchange) {
     Frame answer{};
 
     keyboard.SetFaults({.latencyPerReport = 5ms});
-    auto start = std::chrono::steady_clock::now();
+    auto start = clock.Now();
     ASSERT_TRUE(device.WriteReport(request, nullptr, 1000));
+    EXPECT_EQ(clock.Now() - start, 5ms);
     ASSERT_TRUE(device.ReadReport(answer, nullptr, 1000));
-    EXPECT_GE(std::chrono::steady_clock::now() - start, 10ms) << "write and answer each take the latency";
+    EXPECT_EQ(clock.Now() - start, 10ms) << "write and answer each take the latency";
+    keyboard.ClearRequestLog();
+    EXPECT_FALSE(device.WriteReport(request, nullptr, 3)) << "a timeout shorter than the latency";
+    EXPECT_TRUE(keyboard.RequestLog().empty());
 
     keyboard.SetFaults({.lateAnswers = 1, .lateBy = 100ms});
+    start = clock.Now();
     ASSERT_TRUE(device.WriteReport(request, nullptr, 1000));
     EXPECT_FALSE(device.ReadReport(answer, nullptr, 30)) << "not there yet";
+    EXPECT_EQ(clock.Now() - start, 30ms);
     EXPECT_TRUE(device.ReadReport(answer, nullptr, 300));
+    EXPECT_EQ(clock.Now() - start, 100ms);
 
     keyboard.SetFaults({.unplugAfter = 2});
     for (int i = 0; i < 2; ++i) {
