@@ -160,17 +160,6 @@ TEST_F(ConnectionMonitorTest, StartsWithoutKeyboardAndStopsDuringItsSearchPause)
     EXPECT_FALSE(monitor.IsRunning());
 }
 
-TEST_F(ConnectionMonitorTest, PausesBeforeItStartsWhenTheWindowIsNotToBeShown) {
-    state.firstShow = 1; // started with "/Start"
-    monitor.Start();
-    EXPECT_EQ(Parked(), 10ms);
-    EXPECT_TRUE(keyboard.RequestLog().empty());
-    TickToNextPause();
-    EXPECT_EQ(Parked(), 100ms);
-    EXPECT_EQ(ui.Count(Kind::kSend, MSG_PROFILE_SYNC), 1u);
-    EXPECT_EQ(ui.Count(Kind::kPost, MSG_OPEN), 0u);
-}
-
 TEST_F(ConnectionMonitorTest, FailedDefaultKeyMapReadIsShownAndTheConnectionProceeds) {
     // The probe's read takes the first refusal, the first chunk of command 15 the second.
     keyboard.SetFaults({.statusByte = 0xFF, .statusCount = 2});
