@@ -3,6 +3,7 @@
 #include "KeyNames.h"
 
 #include "core/base/Bytes.h"
+#include "core/base/Utf8.h"
 #include "core/keys/KeyEntry.h"
 #include "core/keys/MacroBlock.h"
 #include "core/profiles/ProfileFile.h"
@@ -65,92 +66,6 @@ void SetError(std::string* error, std::string text) {
     }
 }
 
-// --- UTF-16 and UTF-8 -----------------------------------------------------------------------
-
-// UTF-8 form of `text`; false when it holds an unpaired surrogate, which UTF-8 cannot carry.
-bool Utf16ToUtf8(std::u16string_view text, std::string& out) {
-    out.clear();
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF) {
-            if (i + 1 >= text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) {
-                return false;
-            }
-            c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char32_t>(text[++i]) - 0xDC00);
-        } else if (c >= 0xDC00 && c <= 0xDFFF) {
-            return false;
-        }
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
-    return true;
-}
-
-// UTF-16 form of a UTF-8 text; false for a malformed sequence.
-bool Utf8ToUtf16(std::string_view text, std::u16string& out) {
-    out.clear();
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        char32_t c = 0;
-        std::size_t length = 0;
-        char32_t minimum = 0;
-        if (lead < 0x80) {
-            c = lead;
-            length = 1;
-        } else if ((lead & 0xE0) == 0xC0) {
-            c = lead & 0x1F;
-            length = 2;
-            minimum = 0x80;
-        } else if ((lead & 0xF0) == 0xE0) {
-            c = lead & 0x0F;
-            length = 3;
-            minimum = 0x800;
-        } else if ((lead & 0xF8) == 0xF0) {
-            c = lead & 0x07;
-            length = 4;
-            minimum = 0x10000;
-        } else {
-            return false;
-        }
-        if (i + length > text.size()) {
-            return false;
-        }
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) {
-                return false;
-            }
-            c = (c << 6) | (next & 0x3F);
-        }
-        if (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-            return false;
-        }
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(c));
-        }
-        i += length;
-    }
-    return true;
-}
-
 // --- Document to JSON ----------------------------------------------------------------------
 
 bool IsGSlot(std::size_t slot) {
@@ -179,9 +94,8 @@ bool AreaHasGCodes(const ProfileImage& image, std::size_t area) {
 }
 
 void PutText(Json& object, const std::string& field, const std::u16string& text) {
-    std::string utf8;
-    if (Utf16ToUtf8(text, utf8)) {
-        object[field] = utf8;
+    if (const std::optional<std::string> converted = utf8::FromUtf16Checked(text)) {
+        object[field] = *converted;
         return;
     }
     Json units = Json::array();
@@ -432,9 +346,11 @@ std::optional<std::u16string> TextField(const Json& object, const std::string& p
     std::u16string result;
     if (text != nullptr) {
         const std::string fieldPath = Member(path, field);
-        if (!Utf8ToUtf16(String(*text, fieldPath), result)) {
+        const std::optional<std::u16string> converted = utf8::ToUtf16Checked(String(*text, fieldPath));
+        if (!converted) {
             Fail(fieldPath, "is not valid UTF-8");
         }
+        result = *converted;
         if (result.find(u'\0') != std::u16string::npos) {
             Fail(fieldPath, "must not contain a NUL character");
         }
@@ -1026,7 +942,7 @@ std::string ProfileDocumentToJson(const ProfileDocument& document) {
     if (!document.trailingBytes.empty()) {
         root["trailing-bytes"] = ToHex(document.trailingBytes);
     }
-    // Every text went through Utf16ToUtf8, so nothing needs replacing; the handler only keeps
+    // Every text went through FromUtf16Checked, so nothing needs replacing; the handler only keeps
     // a surprise from becoming an exception.
     return root.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }

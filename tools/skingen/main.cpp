@@ -7,6 +7,8 @@
 #include "KeyboardLayout.h"
 #include "Skins.h"
 
+#include "core/base/Keyboard.h"
+#include "core/keys/KeyTable.h"
 #include "core/resources/SkinKeys.h"
 
 #include <QCoreApplication>
@@ -145,7 +147,7 @@ void CheckMainKeys(const WindowSkin& main) {
     for (const KeyCap& key : KeyboardKeys()) {
         names.push_back(KeyLayoutName(key.scanCode));
     }
-    for (int g = 1; g <= brasslane::skin::kGKeyCount; ++g) {
+    for (int g = 1; g <= brasslane::kGKeysPerBank; ++g) {
         names.push_back(brasslane::skin::GKeyLayoutKey(g));
     }
     std::vector<std::string_view> views(names.begin(), names.end());
