@@ -185,16 +185,12 @@ protected:
 
     // A profile with keys of every kind the keyboard keeps, and two macros.
     std::string SampleJson() const {
-        // The keyboard reads key positions 99 and 106 as one key: every key map written carries
-        // the quote key's action at the place of "]", and a backup reads that back as an
-        // assignment. The sample has it already, so that it survives unchanged.
         return R"({
   "format": "brasslane-profile",
   "version": 1,
   "profiles": [
     { "profile": 1, "g-codes": true, "keys": {
         "Esc": { "type": "stop-macro" },
-        "]": { "type": "key", "key": "'" },
         "A": { "type": "key", "key": "B" },
         "CapsLock": { "type": "disabled" },
         "F1": { "type": "macro", "macro": 1 },
@@ -202,11 +198,10 @@ protected:
         "F5": { "type": "media", "function": 7 },
         "F6": { "type": "function", "function": 3 } } },
     { "profile": 2, "g-codes": true, "keys": {
-        "]": { "type": "key", "key": "'" },
         "Q": { "type": "key", "key": "LeftButton" },
         "W": { "type": "key", "key": "RollDown" },
         "E": { "type": "key", "key": "Ctrl" } } },
-    { "profile": 3, "g-codes": true, "keys": { "]": { "type": "key", "key": "'" } } }
+    { "profile": 3, "g-codes": true, "keys": {} }
   ],
   "macros": [
     { "id": 1, "name": "Hello", "repeat": 2, "steps": [

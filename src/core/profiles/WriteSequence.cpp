@@ -19,9 +19,6 @@ namespace brasslane {
 namespace {
 
 constexpr int kKeyboardProfiles = 3;
-// The keyboard reads these two positions as one key; they must always carry the same action.
-constexpr std::size_t kMirrorSource = 99;
-constexpr std::size_t kMirrorTarget = 106;
 
 using KeyMapBuffer = std::array<std::uint8_t, kKeyMapBufferSize>;
 
@@ -65,15 +62,14 @@ bool WriteConfigurationLocked(UploadSnapshot& snapshot, WorkingImage& working, b
     } else {
         profiles = {currentProfile};
     }
+    // Every position is written from the entry of the key its default action names. Where a
+    // keyboard's default map gives two positions the same action (one key read at two places),
+    // both get the same entry and so the same action.
     std::vector<KeyMapBuffer> maps;
     maps.reserve(profiles.size());
     for (int profile : profiles) {
-        KeyMapBuffer map =
-            EncodeKeyMap(defaultMap, keyCount, snapshot.image, static_cast<std::size_t>(profile), working.image.macros);
-        if (keyCount > kMirrorTarget) {
-            KeyAction::At(map, kMirrorSource).Put(map, kMirrorTarget);
-        }
-        maps.push_back(map);
+        maps.push_back(EncodeKeyMap(defaultMap, keyCount, snapshot.image, static_cast<std::size_t>(profile),
+                                    working.image.macros));
     }
 
     link.BeginSequence();

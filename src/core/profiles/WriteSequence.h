@@ -20,7 +20,8 @@ struct WorkingImage;
 //   the last write (working.allProfilesRequest, cleared here), else only `currentProfile`,
 //   which must then be 0..2 (otherwise nothing is written and the result is false);
 // - each key map starts from the keyboard's default map (the built-in one until the keyboard's
-//   own was read); macro assignments refer to macro positions in the working image's list.
+//   own was read) and every position is written from its own key's entry; macro assignments
+//   refer to macro positions in the working image's list.
 // Takes working.lock, then snapshot.lock (both re-entrant for a caller that holds them).
 // Returns true when the last key-map write succeeded. Device failures do not stop the sequence.
 bool WriteConfiguration(UploadSnapshot& snapshot, WorkingImage& working, bool allProfiles, int currentProfile,

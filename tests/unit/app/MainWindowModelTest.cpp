@@ -77,6 +77,20 @@ TEST_F(MainWindowModelTest, ApplyWithoutCacheFileWritesKeyboardButKeepsEditPendi
     EXPECT_TRUE(model->IsModified());
 }
 
+TEST_F(MainWindowModelTest, ApplyChangesOnlyTheEditedKeysOfTheKeyboard) {
+    Arrive();
+    SetWorkingEntry(0, kSlotA, Disabled());
+    model->SetModified(true);
+    EXPECT_TRUE(model->Apply());
+
+    // Read back, every other key (] among them) still has its own function.
+    ASSERT_EQ(model->OnMessage(MSG_PROFILE_SYNC, kCodeProf, 0), 1);
+    for (const KeyButtonId button : AllKeyButtons()) {
+        EXPECT_EQ(model->ButtonState(button).assigned, button == KeyButtonId::Key(kScanA))
+            << model->ButtonState(button).caption;
+    }
+}
+
 TEST_F(MainWindowModelTest, KeyClicksOpenTheDialogOrFlipTheButtonsOwnSelectionFlag) {
     Arrive();
     ASSERT_TRUE(core->Profiles().SetActiveProfile(1));

@@ -94,8 +94,8 @@ TEST_F(WriteSequence, WritesTheCurrentProfilesKeyMap) {
         m_working.image.SetEntry(RecordIndex(1, slot), KeyEntry{1, 0, 0, 0, 0});
     }
     Assign(1, 0x1E, AssignmentType::kKey, 0x120); // A -> Mute
-    Assign(1, 0x28, AssignmentType::kMedia, 1);   // the key at position 99 -> Play/Pause
-    Assign(1, 0x1B, AssignmentType::kKey, 0x1E);  // the key at position 106: overridden by 99
+    Assign(1, 0x28, AssignmentType::kMedia, 1);   // ' (position 99) -> Play/Pause
+    Assign(1, 0x1B, AssignmentType::kKey, 0x1E);  // ] (position 106) -> A
     Assign(1, 0x10, AssignmentType::kDefault, 0); // Q keeps its function
     Assign(0, 0x1E, AssignmentType::kKey, 0x30);  // another profile: not written
 
@@ -105,7 +105,7 @@ TEST_F(WriteSequence, WritesTheCurrentProfilesKeyMap) {
     const auto defaults = BuiltInDefaultKeyMap();
     EXPECT_EQ(KeyAction::At(block, 19), (KeyAction{2, 2, 0xCD}));
     EXPECT_EQ(KeyAction::At(block, 99), (KeyAction{3, 0xCD, 0x00}));
-    EXPECT_EQ(KeyAction::At(block, 106), KeyAction::At(block, 99));
+    EXPECT_EQ(KeyAction::At(block, 106), (KeyAction{2, 2, 0x04}));
     EXPECT_EQ(KeyAction::At(block, 18), KeyAction::At(defaults, 18)); // Q
     for (std::size_t i = 0; i < 126; ++i) {
         const KeyAction d = KeyAction::At(defaults, i);
@@ -125,6 +125,28 @@ TEST_F(WriteSequence, WritesTheCurrentProfilesKeyMap) {
     EXPECT_EQ(commands[1], 10);
     EXPECT_EQ(commands.back(), 2);
     EXPECT_EQ(std::count(commands.begin(), commands.end(), 8), 7); // 378 bytes in 56-byte chunks
+}
+
+TEST_F(WriteSequence, EachPositionIsWrittenFromItsOwnKey) {
+    Connect();
+    // Nothing assigned: the keyboard gets its default map back, ' at 99 and ] at 106 included.
+    ASSERT_TRUE(Write(true, 0));
+    const auto defaults = BuiltInDefaultKeyMap();
+    for (std::size_t profile = 0; profile < 3; ++profile) {
+        const auto block = Block(profile);
+        EXPECT_TRUE(std::equal(block.begin(), block.end(), defaults.begin())) << profile;
+    }
+
+    // A keyboard whose own default map has ' at both places reads them as one key: both follow
+    // the entry of ', and the entry of ] (a key this keyboard does not have) is not used.
+    auto own = defaults;
+    KeyAction::At(own, 99).Put(own, 106);
+    m_connection.SetDefaultKeyMap(own);
+    Assign(0, 0x28, AssignmentType::kMedia, 1);
+    Assign(0, 0x1B, AssignmentType::kDisabled);
+    ASSERT_TRUE(Write(false, 0));
+    EXPECT_EQ(KeyAction::At(Block(0), 99), (KeyAction{3, 0xCD, 0x00}));
+    EXPECT_EQ(KeyAction::At(Block(0), 106), (KeyAction{3, 0xCD, 0x00}));
 }
 
 TEST_F(WriteSequence, MacroAreaAndMacroKeys) {
