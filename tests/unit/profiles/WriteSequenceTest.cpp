@@ -43,7 +43,7 @@ protected:
         m_working.image.SetEntry(RecordIndex(area, ToScanIndex(key)), entry);
     }
 
-    bool Write(bool allProfiles, int currentProfile) {
+    WriteResult Write(bool allProfiles, int currentProfile) {
         // What taking the snapshot does, without the text pool (the key maps do not use it).
         m_snapshot.image = m_working.image;
         return WriteConfiguration(m_snapshot, m_working, allProfiles, currentProfile, *m_link, m_connection, m_ui,
@@ -230,23 +230,84 @@ TEST_F(WriteSequence, MacroCapacity) {
     EXPECT_EQ(KeyAction::At(Block(0), 19), (KeyAction{5, 1, 0}));
 }
 
-TEST_F(WriteSequence, RefusalsDoNotStopTheSequence) {
-    Connect();
+TEST_F(WriteSequence, EveryPartMustSucceedAndAFailedMacroAreaStopsTheKeyMaps) {
+    Connect(sim::SimModel::k7672, 1);
     Assign(0, 0x1E, AssignmentType::kDisabled);
-    // The begin command and the macro area are refused; the key map still goes.
-    sim::SimFaults faults;
-    faults.statusByte = 0xFF;
-    faults.statusCount = 2;
-    m_keyboard->SetFaults(faults);
-    EXPECT_TRUE(Write(false, 0));
-    EXPECT_EQ(KeyAction::At(Block(0), 19), KeyAction{});
+    Assign(1, 0x1E, AssignmentType::kDisabled);
+    m_working.image.macros = Macros({1});
+    m_working.image.macros[0].name = std::u16string(100, u'n'); // too long to go with its name
 
-    // A refused key map fails the write, and the end command is still sent.
-    faults.statusCount = 100;
-    m_keyboard->SetFaults(faults);
+    struct Case {
+        const char* name;
+        sim::SimFaults faults;
+        WriteFailure failure;
+        int profile;
+        std::string text;
+    };
+    // Each write is one of all three profiles: begin, one macro-area chunk, 3 x 7 key-map chunks, end.
+    const std::vector<Case> cases{
+        {"begin", {.statusByte = 0xFE, .statusCount = 1}, WriteFailure::kBegin, -1, "the start of the write"},
+        {"macro area", {.refusedCommand = 10}, WriteFailure::kMacroArea, -1, "the macro area"},
+        {"profile 1",
+         {.statusByte = 0xFF, .statusCount = 1, .statusAfter = 2},
+         WriteFailure::kKeyMap,
+         0,
+         "the key map of profile 1"},
+        {"every key map", {.refusedCommand = 8}, WriteFailure::kKeyMap, 0, "the key map of profile 1"},
+        {"end", {.refusedCommand = 2}, WriteFailure::kEnd, -1, "the end of the write"},
+    };
+    for (const Case& c : cases) {
+        m_keyboard->SetKeyMaps(std::vector<std::uint8_t>(3 * 378, kPattern));
+        m_keyboard->SetMacroArea(std::vector<std::uint8_t>(128, 0));
+        m_keyboard->SetFaults(c.faults);
+        m_keyboard->ClearRequestLog();
+        m_ui.messages.clear();
+        m_working.allProfilesRequest.store(true);
+
+        const WriteResult result = Write(false, 0);
+        EXPECT_FALSE(result.Ok()) << c.name;
+        EXPECT_EQ(result.failure, c.failure) << c.name;
+        EXPECT_EQ(result.profile, c.profile) << c.name;
+        EXPECT_EQ(result.status, c.faults.statusByte == 0xFE ? kStatusRefusedFE : kStatusRefusedFF) << c.name;
+        const std::string text = WriteResultText(result);
+        EXPECT_EQ(text.rfind(c.text, 0), 0u) << text;
+        EXPECT_NE(text.find(": the keyboard refused the command"), std::string::npos) << text;
+        // The next write must still send all three key maps.
+        EXPECT_TRUE(m_working.allProfilesRequest.load()) << c.name;
+        // Every bracket begun is closed.
+        EXPECT_EQ(Commands().back(), 2) << c.name;
+    }
+
+    // The macro area refused: no key map was sent, no word about the names either.
+    m_keyboard->SetKeyMaps(std::vector<std::uint8_t>(3 * 378, kPattern));
+    m_keyboard->SetFaults({.refusedCommand = 10});
     m_keyboard->ClearRequestLog();
-    EXPECT_FALSE(Write(false, 0));
-    EXPECT_EQ(Commands().back(), 2);
+    m_ui.messages.clear();
+    EXPECT_EQ(Write(true, 0).failure, WriteFailure::kMacroArea);
+    EXPECT_EQ(Commands(), (std::vector<std::uint8_t>{1, 10, 2}));
+    EXPECT_EQ(m_keyboard->KeyMaps(), std::vector<std::uint8_t>(3 * 378, kPattern));
+    EXPECT_TRUE(m_ui.messages.empty());
+
+    // Profile 1's key map refused: profiles 2 and 3 are written all the same.
+    m_keyboard->SetFaults({.statusByte = 0xFF, .statusCount = 1, .statusAfter = 2});
+    EXPECT_EQ(Write(true, 0).failure, WriteFailure::kKeyMap);
+    EXPECT_EQ(KeyAction::At(Block(1), 19), KeyAction{});
+    EXPECT_EQ(Block(0)[19 * 3 + 1], kPattern);
+
+    // All well again: success, and the request is done with.
+    m_keyboard->SetFaults({});
+    m_ui.messages.clear();
+    EXPECT_TRUE(Write(false, 0));
+    EXPECT_EQ(WriteResultText(Write(false, 0)), "written");
+    EXPECT_FALSE(m_working.allProfilesRequest.load());
+    EXPECT_EQ(KeyAction::At(Block(0), 19), KeyAction{});
+    EXPECT_EQ(m_ui.messages, (std::vector<std::string>{"Names left out", "Names left out"}));
+
+    // A keyboard that is gone is not written to at all.
+    m_keyboard->ClearRequestLog();
+    m_link->SetConnected(false);
+    EXPECT_EQ(Write(true, 0).failure, WriteFailure::kKeyboardGone);
+    EXPECT_TRUE(m_keyboard->RequestLog().empty());
 }
 
 TEST_F(WriteSequence, KeyboardDefaultMapAndLargerModel) {
