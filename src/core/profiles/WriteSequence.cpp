@@ -3,6 +3,7 @@
 #include "core/base/UiSink.h"
 #include "core/device/ConnectionState.h"
 #include "core/device/DeviceLink.h"
+#include "core/device/KeyboardFinder.h"
 #include "core/keys/KeyAction.h"
 #include "core/keys/MacroBlob.h"
 #include "core/keys/ProfileImage.h"
@@ -31,8 +32,8 @@ WriteResult Failed(WriteFailure failure, DeviceStatus status = kStatusSuccess, i
 }
 
 WriteResult WriteConfigurationLocked(UploadSnapshot& snapshot, WorkingImage& working, bool allProfiles,
-                                     int currentProfile, DeviceLink& link, const ConnectionState& connection,
-                                     UiSink& ui, Language& language) {
+                                     int currentProfile, DeviceLink& link, ConnectionState& connection, UiSink& ui,
+                                     Language& language) {
     const bool writeAll = allProfiles || working.allProfilesRequest.load();
     // The keyboard only ever receives profile 0, 1 or 2: an unknown current profile writes nothing.
     if (!writeAll && (currentProfile < 0 || currentProfile >= kKeyboardProfiles)) {
@@ -45,6 +46,14 @@ WriteResult WriteConfigurationLocked(UploadSnapshot& snapshot, WorkingImage& wor
         return Failed(WriteFailure::kKeyboardGone, kStatusNoAnswer);
     }
 
+    // A capacity of 0 fits no macro area at all, not even an empty one with its 16-byte header:
+    // the information block was not read at connection. Read it now rather than call every
+    // configuration too long.
+    if (connection.macroCapacity.load() == 0) {
+        if (const DeviceStatus status = ReadMacroCapacity(link, connection); status != kStatusSuccess) {
+            return Failed(WriteFailure::kCapacityUnknown, status);
+        }
+    }
     const std::span<const MacroBlock> macros = snapshot.image.macros;
     const MacroBlobSizes sizes = MacroBlobSize(macros);
     const std::size_t capacity = connection.macroCapacity.load();
@@ -125,6 +134,8 @@ std::string WriteResultText(const WriteResult& result) {
         return "written";
     case WriteFailure::kProfileUnknown:
         return "the keyboard's current profile is not known";
+    case WriteFailure::kCapacityUnknown:
+        return because("the keyboard did not answer when asked for its macro capacity");
     case WriteFailure::kMacrosTooLong:
         return "the macros do not fit into the keyboard's memory";
     case WriteFailure::kOutOfMemory:
@@ -144,7 +155,7 @@ std::string WriteResultText(const WriteResult& result) {
 }
 
 WriteResult WriteConfiguration(UploadSnapshot& snapshot, WorkingImage& working, bool allProfiles, int currentProfile,
-                               DeviceLink& link, const ConnectionState& connection, UiSink& ui, Language& language) {
+                               DeviceLink& link, ConnectionState& connection, UiSink& ui, Language& language) {
     try {
         std::lock_guard workingLock(working.lock);
         std::lock_guard snapshotLock(snapshot.lock);

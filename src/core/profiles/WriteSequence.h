@@ -18,21 +18,22 @@ struct WorkingImage;
 
 // The part of a configuration write that failed first.
 enum class WriteFailure {
-    kNone,           // every command of the bracket succeeded
-    kProfileUnknown, // one profile was to be written but the current one is not known; nothing sent
-    kMacrosTooLong,  // the macros do not fit the keyboard's macro capacity; nothing sent
-    kOutOfMemory,    // no memory for the macro area or the key maps; nothing sent
-    kKeyboardGone,   // the keyboard is not connected, or went away during the write
-    kBegin,          // the keyboard did not take the begin command (1)
-    kMacroArea,      // the macro area (command 10) failed; no key map was sent after it
-    kKeyMap,         // the key map (command 8) of `profile` failed
-    kEnd,            // the keyboard did not take the end command (2)
+    kNone,            // every command of the bracket succeeded
+    kProfileUnknown,  // one profile was to be written but the current one is not known; nothing sent
+    kCapacityUnknown, // the macro capacity was not known and the keyboard did not answer its read; nothing sent
+    kMacrosTooLong,   // the macros do not fit the keyboard's macro capacity; nothing sent
+    kOutOfMemory,     // no memory for the macro area or the key maps; nothing sent
+    kKeyboardGone,    // the keyboard is not connected, or went away during the write
+    kBegin,           // the keyboard did not take the begin command (1)
+    kMacroArea,       // the macro area (command 10) failed; no key map was sent after it
+    kKeyMap,          // the key map (command 8) of `profile` failed
+    kEnd,             // the keyboard did not take the end command (2)
 };
 
 struct WriteResult {
     WriteFailure failure = WriteFailure::kNone;
     int profile = -1;                     // kKeyMap: the profile index 0..2 whose key map failed first
-    DeviceStatus status = kStatusSuccess; // the failed command's status (kBegin .. kEnd)
+    DeviceStatus status = kStatusSuccess; // the failed command's status (kBegin .. kEnd, kCapacityUnknown)
 
     bool Ok() const { return failure == WriteFailure::kNone; }
     explicit operator bool() const { return Ok(); }
@@ -43,6 +44,9 @@ struct WriteResult {
 std::string WriteResultText(const WriteResult& result);
 
 // Writes the snapshot's macros (command 10) and key maps (command 8) into the keyboard:
+// - the macro capacity is read again (command 3) when it is not known yet (0: the read at
+//   connection failed or was never made); when the keyboard does not answer it, nothing is
+//   written (kCapacityUnknown, no message);
 // - the macro area goes with names when they fit the keyboard's macro capacity, without them
 //   otherwise ("EXTRA_PROFILE_SPACE_TIGHT" after the write); when even that does not fit,
 //   "EXTRA_MACRO_TOO_LONG" is shown and nothing is written;
@@ -58,6 +62,6 @@ std::string WriteResultText(const WriteResult& result);
 // when everything was written.
 // Takes working.lock, then snapshot.lock (both re-entrant for a caller that holds them).
 WriteResult WriteConfiguration(UploadSnapshot& snapshot, WorkingImage& working, bool allProfiles, int currentProfile,
-                               DeviceLink& link, const ConnectionState& connection, UiSink& ui, Language& language);
+                               DeviceLink& link, ConnectionState& connection, UiSink& ui, Language& language);
 
 } // namespace brasslane

@@ -112,9 +112,12 @@ TEST_F(MainWindowModelTest, AFailedWriteKeepsTheEditAndTheAllProfilesRequestPend
 
 TEST_F(MainWindowModelTest, ApplyChangesOnlyTheEditedKeysOfTheKeyboard) {
     Arrive();
+    // The information block was not read when the keyboard arrived: Apply reads it itself.
+    core->Connection().macroCapacity.store(0);
     SetWorkingEntry(0, kSlotA, Disabled());
     model->SetModified(true);
     EXPECT_TRUE(model->Apply());
+    EXPECT_TRUE(ui.messages.empty());
 
     // Read back, every other key (] among them) still has its own function.
     ASSERT_EQ(model->OnMessage(MSG_PROFILE_SYNC, kCodeProf, 0), 1);

@@ -310,6 +310,27 @@ TEST_F(WriteSequence, EveryPartMustSucceedAndAFailedMacroAreaStopsTheKeyMaps) {
     EXPECT_TRUE(m_keyboard->RequestLog().empty());
 }
 
+TEST_F(WriteSequence, MacroCapacityIsReadAgainWhenTheConnectionDidNotGetIt) {
+    Connect();
+    m_connection.macroCapacity.store(0); // the information block was not read at connection
+    m_keyboard->SetFaults({.refusedCommand = 3});
+    const WriteResult unknown = Write(false, 0);
+    EXPECT_EQ(unknown.failure, WriteFailure::kCapacityUnknown);
+    EXPECT_EQ(unknown.status, kStatusRefusedFF);
+    EXPECT_TRUE(m_ui.messages.empty()) << "the macros are not too long; the keyboard did not say";
+    EXPECT_EQ(Commands(), (std::vector<std::uint8_t>{3}));
+    EXPECT_EQ(m_keyboard->KeyMaps(), std::vector<std::uint8_t>(3 * 378, kPattern));
+
+    m_keyboard->SetFaults({});
+    m_keyboard->ClearRequestLog();
+    m_working.image.macros = Macros({1});
+    EXPECT_TRUE(Write(false, 0));
+    EXPECT_EQ(m_connection.macroCapacity.load(), 0x40u * 128);
+    EXPECT_TRUE(m_ui.messages.empty());
+    EXPECT_EQ(Commands().front(), 3);
+    EXPECT_EQ(ReadMacroBlobHeader(m_keyboard->MacroArea()).count, 1);
+}
+
 TEST_F(WriteSequence, KeyboardDefaultMapAndLargerModel) {
     Connect(sim::SimModel::k505B);
     // A keyboard whose own default map also has A at position 127.
