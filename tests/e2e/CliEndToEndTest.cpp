@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <filesystem>
@@ -185,16 +186,12 @@ protected:
 
     // A profile with keys of every kind the keyboard keeps, and two macros.
     std::string SampleJson() const {
-        // The keyboard reads key positions 99 and 106 as one key: every key map written carries
-        // the quote key's action at the place of "]", and a backup reads that back as an
-        // assignment. The sample has it already, so that it survives unchanged.
         return R"({
   "format": "brasslane-profile",
   "version": 1,
   "profiles": [
     { "profile": 1, "g-codes": true, "keys": {
         "Esc": { "type": "stop-macro" },
-        "]": { "type": "key", "key": "'" },
         "A": { "type": "key", "key": "B" },
         "CapsLock": { "type": "disabled" },
         "F1": { "type": "macro", "macro": 1 },
@@ -202,11 +199,10 @@ protected:
         "F5": { "type": "media", "function": 7 },
         "F6": { "type": "function", "function": 3 } } },
     { "profile": 2, "g-codes": true, "keys": {
-        "]": { "type": "key", "key": "'" },
         "Q": { "type": "key", "key": "LeftButton" },
         "W": { "type": "key", "key": "RollDown" },
         "E": { "type": "key", "key": "Ctrl" } } },
-    { "profile": 3, "g-codes": true, "keys": { "]": { "type": "key", "key": "'" } } }
+    { "profile": 3, "g-codes": true, "keys": {} }
   ],
   "macros": [
     { "id": 1, "name": "Hello", "repeat": 2, "steps": [
@@ -445,6 +441,48 @@ TEST_F(CliTest, KeyboardThatStopsAnsweringLeavesEveryFileIntact) {
     const Result silent = Run({State(), "info"}, {"BRASSLANE_SIM_FAULTS=never-answer"});
     EXPECT_EQ(silent.status, 1);
     EXPECT_NE(silent.err.find("no keyboard or no answer"), std::string::npos) << silent.err;
+}
+
+TEST_F(CliTest, RefusedMacroAreaWritesNoKeyMapAndTheNextRestoreWritesTheWholeFile) {
+    // What the sample looks like in the memory of a keyboard that took it at once.
+    WriteText(Path("sample.json"), SampleJson());
+    Ok({"fwc", "from-json", Path("sample.json").string(), Path("sample.fwc").string()});
+    Ok({"--simulate=" + Path("clean.json").string(), "restore", Path("sample.fwc").string()});
+    sim::SimKeyboard clean;
+    std::string error;
+    ASSERT_TRUE(clean.LoadStateFile(Path("clean.json"), &error)) << error;
+
+    // This keyboard holds another configuration, and refuses the sample's macro area.
+    Ok({"fwc", "new", Path("empty.fwc").string()});
+    Ok({State(), "restore", Path("empty.fwc").string()});
+    const auto keyMaps = Keyboard().KeyMaps();
+    const auto macroArea = Keyboard().MacroArea();
+    const Result refused = Run({State(), "--trace", Path("trace.txt").string(), "restore", Path("sample.fwc").string()},
+                               {"BRASSLANE_SIM_FAULTS=refuse-command=10"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("restore: writing to the keyboard: the macro area"), std::string::npos) << refused.err;
+    EXPECT_EQ(refused.out, "");
+    // No key map after the refused macro area: none may play a macro the keyboard lacks.
+    const std::vector<int> commands = AfterConnection(Commands(Trace()));
+    const auto macroWrite = std::find(commands.begin(), commands.end(), 10);
+    ASSERT_NE(macroWrite, commands.end());
+    EXPECT_EQ(std::count(macroWrite, commands.end(), 8), 0);
+    EXPECT_EQ(commands.back(), 2) << "the write is closed";
+    EXPECT_EQ(Keyboard().KeyMaps(), keyMaps);
+    EXPECT_EQ(Keyboard().MacroArea(), macroArea);
+
+    // The fault gone, the same restore leaves the memory as the clean keyboard's, and a backup
+    // reads the file back.
+    Ok({State(), "restore", Path("sample.fwc").string()});
+    EXPECT_EQ(Keyboard().KeyMaps(), clean.KeyMaps());
+    const auto written = Keyboard().MacroArea();
+    const std::size_t length = written[2] | written[3] << 8;
+    EXPECT_GT(length, 16U);
+    EXPECT_TRUE(
+        std::equal(written.begin(), written.begin() + static_cast<std::ptrdiff_t>(length), clean.MacroArea().begin()));
+    Ok({State(), "backup", Path("back.fwc").string()});
+    const Result json = Ok({"fwc", "to-json", Path("back.fwc").string()});
+    EXPECT_EQ(nlohmann::json::parse(json.out), nlohmann::json::parse(SampleJson()));
 }
 
 TEST_F(CliTest, ListFindsTheCommandInterfaceAndNoKeyboardIsExitOne) {

@@ -234,8 +234,8 @@ bool MainWindowModel::Apply() {
         // Both run whatever the first gives: the keyboard is written even when the cache file
         // cannot be, and the edit then stays pending so that Apply can be tried again.
         const bool saved = profiles.SaveToCacheFile(false);
-        const bool written = profiles.TakeSnapshotAndUpload(false);
-        done = saved && written;
+        m_lastWrite = profiles.TakeSnapshotAndUpload(false);
+        done = saved && m_lastWrite.Ok();
         if (done) {
             SetModified(false);
         }
@@ -285,7 +285,6 @@ bool MainWindowModel::Import(const std::filesystem::path& path) {
         return false;
     }
     bool saved = false;
-    bool written = false;
     {
         std::lock_guard lock(m_core.Working().lock);
         // Loading replaces the whole image or nothing, so a file that changed since it was
@@ -295,11 +294,11 @@ bool MainWindowModel::Import(const std::filesystem::path& path) {
             return false;
         }
         saved = profiles.SaveToCacheFile(false);
-        written = profiles.TakeSnapshotAndUpload(true);
+        m_lastWrite = profiles.TakeSnapshotAndUpload(true);
         m_view.RefreshKeyButtons();
     }
     // An import the keyboard did not take stays pending, so that Apply can send it again.
-    SetModified(!(saved && written));
+    SetModified(!(saved && m_lastWrite.Ok()));
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include "core/app/ProfileMenu.h"
 #include "core/app/ProfileSwitch.h"
 #include "core/lighting/Rgb.h"
+#include "core/profiles/WriteSequence.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -112,6 +113,8 @@ public:
     // The apply flow. True when nothing was pending or both the cache file and the keyboard were
     // written (the modified flag is then clear); false when something failed (the flag stays).
     bool Apply();
+    // What the last write into the keyboard (by Apply or Import) did: which part failed, if any.
+    const WriteResult& LastWrite() const { return m_lastWrite; }
     // "CONTROL_OK": apply, then hide the window (also when the apply failed: the edit stays
     // pending and Apply enabled).
     void Ok();
@@ -185,6 +188,7 @@ private:
     ProfileSwitch m_switch;
     bool m_modified = false;
     bool m_startupFinished = false;
+    WriteResult m_lastWrite;
 };
 
 } // namespace brasslane

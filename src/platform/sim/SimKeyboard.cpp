@@ -343,15 +343,21 @@ HidIoResult SimKeyboard::Impl::Write(SimReportQueue& queue, std::span<const std:
         --faults.noAnswer;
         return HidIoResult::kDone;
     }
+    // A refused request leaves the keyboard's memory as it was.
+    const auto refused = [&request](std::uint8_t status) {
+        Report refusal{};
+        std::copy_n(request.begin(), 7, refusal.begin());
+        refusal[7] = status;
+        return refusal;
+    };
     if (faults.statusCount > 0 && faults.statusAfter > 0) {
         --faults.statusAfter;
         answer = Answer(request);
     } else if (faults.statusCount > 0) {
-        // A refused request leaves the keyboard's memory as it was.
         --faults.statusCount;
-        answer = Report{};
-        std::copy_n(request.begin(), 7, answer->begin());
-        (*answer)[7] = faults.statusByte;
+        answer = refused(faults.statusByte);
+    } else if (faults.refusedCommand != 0 && request[3] == faults.refusedCommand) {
+        answer = refused(kStatusBadRequest);
     } else {
         answer = Answer(request);
     }

@@ -43,6 +43,7 @@ struct SimFaults {
     int unplugAfter = -1;                          // unplug once N more requests have been answered (-1: never)
     std::chrono::microseconds latencyPerReport{0}; // added to every write and every answer
     bool failWrites = false;                       // writes fail (as if the device refused them)
+    std::uint8_t refusedCommand = 0;               // requests with this command number get status 0xFF (0: none)
 };
 
 class SimKeyboard {

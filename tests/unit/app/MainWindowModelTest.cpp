@@ -77,6 +77,56 @@ TEST_F(MainWindowModelTest, ApplyWithoutCacheFileWritesKeyboardButKeepsEditPendi
     EXPECT_TRUE(model->IsModified());
 }
 
+TEST_F(MainWindowModelTest, AFailedWriteKeepsTheEditAndTheAllProfilesRequestPending) {
+    Arrive();
+    SetWorkingEntry(0, kSlotA, Disabled());
+    SetWorkingEntry(2, kSlotA, Disabled());
+    core->Working().allProfilesRequest.store(true);
+    model->SetModified(true);
+
+    // The macro area refused: no key map goes, nothing counts as applied.
+    keyboard.SetFaults({.refusedCommand = 10});
+    EXPECT_FALSE(model->Apply());
+    EXPECT_EQ(model->LastWrite().failure, WriteFailure::kMacroArea);
+    EXPECT_TRUE(model->IsModified());
+    EXPECT_TRUE(view.applyEnabled);
+    EXPECT_TRUE(core->Working().allProfilesRequest.load());
+    EXPECT_EQ(CountCommand(TakeLog(), 8), 0);
+
+    // Once the keyboard takes it, the next Apply still sends all three key maps.
+    keyboard.SetFaults({});
+    EXPECT_TRUE(model->Apply());
+    EXPECT_TRUE(model->LastWrite().Ok());
+    EXPECT_EQ(CountCommand(TakeLog(), 8), 3 * 7);
+    EXPECT_EQ(DecodedKeyboardEntry(keyboard, 2, kSlotA).Type(), AssignmentType::kDisabled);
+    EXPECT_FALSE(model->IsModified());
+
+    // An import whose macro area is refused is not taken either.
+    const std::filesystem::path file = folder.Path() / "backup.fwc";
+    ASSERT_TRUE(model->Export(file));
+    keyboard.SetFaults({.refusedCommand = 10});
+    ASSERT_TRUE(model->Import(file));
+    EXPECT_EQ(model->LastWrite().failure, WriteFailure::kMacroArea);
+    EXPECT_TRUE(model->IsModified());
+}
+
+TEST_F(MainWindowModelTest, ApplyChangesOnlyTheEditedKeysOfTheKeyboard) {
+    Arrive();
+    // The information block was not read when the keyboard arrived: Apply reads it itself.
+    core->Connection().macroCapacity.store(0);
+    SetWorkingEntry(0, kSlotA, Disabled());
+    model->SetModified(true);
+    EXPECT_TRUE(model->Apply());
+    EXPECT_TRUE(ui.messages.empty());
+
+    // Read back, every other key (] among them) still has its own function.
+    ASSERT_EQ(model->OnMessage(MSG_PROFILE_SYNC, kCodeProf, 0), 1);
+    for (const KeyButtonId button : AllKeyButtons()) {
+        EXPECT_EQ(model->ButtonState(button).assigned, button == KeyButtonId::Key(kScanA))
+            << model->ButtonState(button).caption;
+    }
+}
+
 TEST_F(MainWindowModelTest, KeyClicksOpenTheDialogOrFlipTheButtonsOwnSelectionFlag) {
     Arrive();
     ASSERT_TRUE(core->Profiles().SetActiveProfile(1));

@@ -312,6 +312,16 @@ TEST(SimHidBackend, FaultsShapeTheExchange) {
     EXPECT_TRUE(device.ReadReport(answer, nullptr, 300));
     EXPECT_EQ(clock.Now() - start, 100ms);
 
+    // One command refused, whatever its place in the exchange; the others answered as usual.
+    keyboard.SetFaults({.refusedCommand = 10});
+    for (const auto& [frame, status] : {std::pair{Request(10, 1, 0, {7}), 0xFF}, {Request(8, 1, 0, {7}), 0x00}}) {
+        ASSERT_TRUE(device.WriteReport(frame, nullptr, 1000));
+        ASSERT_TRUE(device.ReadReport(answer, nullptr, 1000));
+        EXPECT_EQ(answer[7], status) << int{frame[3]};
+    }
+    EXPECT_EQ(keyboard.MacroArea()[0], 0) << "the refused write left the macro area alone";
+    EXPECT_EQ(keyboard.KeyMaps()[0], 7);
+
     keyboard.SetFaults({.unplugAfter = 2});
     for (int i = 0; i < 2; ++i) {
         ASSERT_TRUE(device.WriteReport(request, nullptr, 1000));
