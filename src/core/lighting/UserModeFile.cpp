@@ -236,7 +236,7 @@ bool UserModeFile::RestoreFrom(const std::filesystem::path& defaultFile, std::st
         std::filesystem::create_directories(m_path.parent_path(), ec);
     }
     std::string text;
-    if (!WriteFileAtomically(m_path, content, &text)) {
+    if (!WriteFileAtomically(m_path, std::string_view(content.data(), content.size()), &text)) {
         return fail(text);
     }
     return true;
