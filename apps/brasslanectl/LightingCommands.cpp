@@ -1,7 +1,6 @@
 #include "Commands.h"
 
-#include "KeyNames.h"
-
+#include "core/keys/KeyNames.h"
 #include "core/lighting/KeyColourTable.h"
 #include "core/lighting/LightingModel.h"
 #include "core/lighting/LightingPanelRules.h"
