@@ -216,7 +216,7 @@ bool MainWindowModel::RestoreDefaults() {
     m_view.RefreshKeyButtons();
     SetModified(true);
 
-    m_core.Lighting().ResetToDefaults();
+    m_core.ResetLighting();
     m_view.RefreshLightingPanel();
     Apply();
     if (!m_core.KeyColours().SwitchOn()) {

@@ -46,6 +46,22 @@ ConnectResult SessionCore::Connect() {
     return result;
 }
 
+LightingResetResult SessionCore::ResetLighting() {
+    LightingResetResult result;
+    result.userModes = m_lighting.SupportsPerKey();
+    if (result.userModes) {
+        // The default is copied into the user folder, which a brasslanectl run may meet missing.
+        PrepareUserFolder();
+    }
+    // The per-key colours' reset hook, installed by the constructor, restores and sends the
+    // user modes between the effect selection and the default block.
+    result.status = m_lighting.ResetToDefaults();
+    if (result.userModes) {
+        result.modeFileError = m_perKey.LastFileError();
+    }
+    return result;
+}
+
 void SessionCore::FreeImages() {
     {
         std::lock_guard lock(m_working.lock);

@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <string>
 
 namespace brasslane {
 
@@ -62,6 +63,20 @@ struct ConnectResult {
     DeviceStatus reads = kStatusNoAnswer;
 };
 
+// What SessionCore::ResetLighting did.
+struct LightingResetResult {
+    // The write of the default block, the reset's last step. The earlier steps' writes are not
+    // reported here: a caller that must know of every failed command watches the link's frames
+    // (brasslanectl's exchange trace does).
+    DeviceStatus status = kStatusSuccess;
+    // The keyboard offers the per-key effect: the current profile's user modes were restored
+    // from the installed default and the current mode's key colours sent.
+    bool userModes = false;
+    // Why the current profile's mode file could not be restored; empty when it was (or when
+    // the keyboard has no user modes).
+    std::string modeFileError;
+};
+
 class SessionCore {
 public:
     // `backend` and `ui` must outlive the core. Installs a default profile image as the working
@@ -81,6 +96,13 @@ public:
     // connection handler reads on arrival (the default key map, the information block). For a
     // session without the connection monitor; nothing is published.
     ConnectResult Connect();
+
+    // Resets the lighting of the lighting model's current profile to its defaults, every step of
+    // the lighting panel's reset: effect 1 selected; when the keyboard offers the per-key effect,
+    // the profile's mode file restored from the installed default and its current mode's key
+    // colours sent; then the default block written. The panel shows the result afterwards; the
+    // lighting switch is not changed.
+    LightingResetResult ResetLighting();
 
     // The freeing steps of the close sequence: under the working lock the working image is
     // emptied (texts, macros, header block), then under the snapshot lock the snapshot.
