@@ -119,7 +119,7 @@ bool CVarnelApp::Start(const CommandLine& commandLine, int* exitCode) {
     }
 
     m_sink = std::make_unique<QtUiSink>();
-    AppCoreOptions coreOptions{paths, m_environment.settingsFile, m_environment.systemLanguage};
+    SessionCoreOptions coreOptions{paths, m_environment.settingsFile, m_environment.systemLanguage};
     m_core = std::make_unique<AppCore>(std::move(coreOptions), m_keyboard->Hid(), *m_sink);
     if (commandLine.start) {
         m_core->Connection().firstShow.store(1);

@@ -1,6 +1,6 @@
 #include "core/app/MainWindowModel.h"
 
-#include "core/app/AppCore.h"
+#include "core/app/SessionCore.h"
 #include "core/base/Messages.h"
 #include "core/lighting/KeyColourTable.h"
 
@@ -40,7 +40,7 @@ std::optional<long long> ParseFlip(const std::string& text) {
 
 } // namespace
 
-MainWindowModel::MainWindowModel(AppCore& core, MainWindowView& view)
+MainWindowModel::MainWindowModel(SessionCore& core, MainWindowView& view)
     : m_core(core), m_view(view), m_switch(core.Profiles(), core.Working(), core.Ui(), core.Text(), m_managerFlags,
                                            ProfileSwitchHooks{
                                                [this] { return m_view.IsKeyDialogOpen(); },
@@ -216,7 +216,7 @@ bool MainWindowModel::RestoreDefaults() {
     m_view.RefreshKeyButtons();
     SetModified(true);
 
-    m_core.Lighting().ResetToDefaults();
+    m_core.ResetLighting();
     m_view.RefreshLightingPanel();
     Apply();
     if (!m_core.KeyColours().SwitchOn()) {

@@ -18,7 +18,7 @@
 
 namespace brasslane {
 
-class AppCore;
+class SessionCore;
 
 // What one button shows, read from the active profile's area of the working image.
 struct KeyButtonState {
@@ -68,7 +68,7 @@ public:
 class MainWindowModel {
 public:
     // `core` and `view` must outlive the model. Installs the profile store's sync hooks.
-    MainWindowModel(AppCore& core, MainWindowView& view);
+    MainWindowModel(SessionCore& core, MainWindowView& view);
     ~MainWindowModel();
     MainWindowModel(const MainWindowModel&) = delete;
     MainWindowModel& operator=(const MainWindowModel&) = delete;
@@ -181,7 +181,7 @@ private:
     void OnSettingsReset();
     bool PerKeyShown() const;
 
-    AppCore& m_core;
+    SessionCore& m_core;
     MainWindowView& m_view;
     ProfileManagerFlags m_managerFlags;
     ProfileMenu m_menu;

@@ -150,7 +150,7 @@ public:
 };
 
 // Folders laid out as an installed copy would see them.
-inline AppCoreOptions MakeOptions(const std::filesystem::path& root) {
+inline SessionCoreOptions MakeOptions(const std::filesystem::path& root) {
     namespace fs = std::filesystem;
     const fs::path bin = root / "bin";
     fs::create_directories(bin / "Skins");
@@ -158,7 +158,7 @@ inline AppCoreOptions MakeOptions(const std::filesystem::path& root) {
     fs::copy_file(source / "data" / "Lang0409.ini", bin / "Lang0409.ini", fs::copy_options::overwrite_existing);
     fs::copy_file(source / "data" / "UserDengColor_3.userd", bin / "Skins" / "UserDengColor_3.userd",
                   fs::copy_options::overwrite_existing);
-    AppCoreOptions options;
+    SessionCoreOptions options;
     options.paths = AppPaths::Build(bin / "brasslane", root / "share", root / "data");
     options.settingsFile = root / "config" / "Brasslane.ini";
     return options;
@@ -174,8 +174,9 @@ protected:
     }
 
     void Arrive() {
-        ASSERT_TRUE(ConnectKeyboard(core->Link(), core->Connection()));
-        ASSERT_EQ(ReadConnectionData(core->Link(), core->Connection()), kStatusSuccess);
+        const ConnectResult connected = core->Connect();
+        ASSERT_EQ(connected.search, SearchResult::kFound);
+        ASSERT_EQ(connected.reads, kStatusSuccess);
         core->Connection().publishedState.store(1);
         ASSERT_EQ(model->OnMessage(MSG_PROFILE_SYNC, kCodeProf, 0), 1);
         keyboard.ClearRequestLog();
