@@ -101,7 +101,7 @@ struct PicturePair {
     const char* off;
     const char* on;
 };
-constexpr std::array<PicturePair, 16> kLightingPictures{{
+constexpr std::array<PicturePair, 15> kLightingPictures{{
     {"CONTROL_DengStaPic", "dengup.bmp", "dengdown.bmp"},
     {"CONTROL_BLFXLStaPic", "leftup.bmp", "leftdown.bmp"},
     {"CONTROL_BLFXRStaPic", "rightup.bmp", "rightdown.bmp"},
@@ -117,12 +117,7 @@ constexpr std::array<PicturePair, 16> kLightingPictures{{
     {"CONTROL_LANPIC", "lan.bmp", "lanok.bmp"},
     {"CONTROL_USERgjStaPic1", "user1up.bmp", "user1down.bmp"},
     {"CONTROL_USERgjStaPic2", "user2up.bmp", "user2down.bmp"},
-    {"CONTROL_JDTStatic", nullptr, nullptr},
 }};
-
-bool EndsWith(std::string_view text, std::string_view end) {
-    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
-}
 
 QPixmap LoadPixmap(const std::filesystem::path& folder, const char* name) {
     QImage picture;
@@ -310,17 +305,22 @@ void CVarnelDlg::LayOutWindowButtons() {
 
 void CVarnelDlg::LayOutLightingControls() {
     const std::filesystem::path folder = m_core.Paths().skinsFolder;
-    for (std::string_view key : skin::kLightingPanelKeys) {
+    for (const skin::LightingPanelControl& entry : skin::kLightingPanelControls) {
+        const std::string_view key = entry.key;
         QWidget* control = nullptr;
-        if (key == "CONTROL_JDTStatic") {
+        switch (entry.kind) {
+        case skin::LightingControlKind::kBusyPicture:
             m_busy = new CPictureStatic(this);
             m_busy->setAttribute(Qt::WA_TransparentForMouseEvents);
             control = m_busy;
-        } else if (key == "CONTROL_XGcombox" || key == "CONTROL_umCombo") {
+            break;
+        case skin::LightingControlKind::kList:
             control = new QComboBox(this);
-        } else if (key == "CONTROL_LightSlider" || key == "CONTROL_SpeedSlider") {
+            break;
+        case skin::LightingControlKind::kBrightnessSlider:
+        case skin::LightingControlKind::kSpeedSlider: {
             // Level pictures: 0.bmp..5.bmp for the brightness, 6.bmp..10.bmp for the speed.
-            const bool brightness = key == "CONTROL_LightSlider";
+            const bool brightness = entry.kind == skin::LightingControlKind::kBrightnessSlider;
             auto* slider = new CPictureSlider(this);
             slider->SetMaximum(brightness ? 5 : 4);
             std::vector<QPixmap> levels;
@@ -330,25 +330,33 @@ void CVarnelDlg::LayOutLightingControls() {
             }
             slider->SetPictures(std::move(levels));
             control = slider;
-        } else if (key.starts_with("CONTROL_Color")) {
+            break;
+        }
+        case skin::LightingControlKind::kColourPreset: {
             auto* preset = new CPngButton(this);
             QImage face;
-            LoadSkinPicture(folder / (std::string(key.substr(std::string_view("CONTROL_").size())) + ".bmp"), face);
+            LoadSkinPicture(folder / entry.face, face);
             Place(*preset, key);
             preset->SetFacePicture(face);
             m_buttons.insert_or_assign(std::string(key), preset);
             control = preset;
-        } else if (key == "CONTROL_Network" || key == "CONTROL_Facebook" || key == "CONTROL_twitter") {
+            break;
+        }
+        case skin::LightingControlKind::kWebButton:
             control = AddButton(key, FaceRule::Push);
-        } else if (EndsWith(key, "Button")) {
+            break;
+        case skin::LightingControlKind::kColourButton:
             control = new CColorButton(this);
-        } else if (EndsWith(key, "Static") || EndsWith(key, "Statc")) {
+            break;
+        case skin::LightingControlKind::kLabel: {
             auto* label = new ColorStatic(this);
             if (key == "CONTROL_RGBStatic") {
                 label->setText(QStringLiteral("RGB"));
             }
             control = label;
-        } else {
+            break;
+        }
+        case skin::LightingControlKind::kPicture: {
             auto* picture = new CPictureStatic(this);
             for (const PicturePair& pair : kLightingPictures) {
                 if (pair.key == key) {
@@ -356,6 +364,8 @@ void CVarnelDlg::LayOutLightingControls() {
                 }
             }
             control = picture;
+            break;
+        }
         }
         // Buttons are placed as they are made; everything else is placed here.
         if (m_buttons.find(key) == m_buttons.end()) {

@@ -15,6 +15,7 @@
 #include "core/resources/SkinLayout.h"
 #include "platform/linux/SingleInstance.h"
 
+#include <QComboBox>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
@@ -132,6 +133,32 @@ TEST(MainWindowTest, EveryControlIsPlacedFromTheSkinWithItsCaption) {
         EXPECT_TRUE(window.Control(key)->isHidden()) << key;
     }
     EXPECT_EQ(window.LightingControlKeys().size(), skin::kLightingPanelKeys.size() + 4 + 3);
+    // Each lighting key places the kind of control its table entry names.
+    for (const skin::LightingPanelControl& entry : skin::kLightingPanelControls) {
+        QWidget* control = window.Control(entry.key);
+        switch (entry.kind) {
+        case skin::LightingControlKind::kLabel:
+            EXPECT_NE(qobject_cast<QLabel*>(control), nullptr) << entry.key;
+            break;
+        case skin::LightingControlKind::kList:
+            EXPECT_NE(qobject_cast<QComboBox*>(control), nullptr) << entry.key;
+            break;
+        case skin::LightingControlKind::kColourPreset:
+        case skin::LightingControlKind::kWebButton:
+            EXPECT_EQ(window.Button(entry.key), control) << entry.key;
+            break;
+        default:
+            EXPECT_EQ(qobject_cast<QLabel*>(control), nullptr) << entry.key;
+            EXPECT_EQ(window.Button(entry.key), nullptr) << entry.key;
+            break;
+        }
+    }
+    // The direction label has the same text in each of its three places.
+    for (const char* key : {"CONTROL_BLFXStatic", "CONTROL_BLFXStatic2", "CONTROL_BLFXStatic3"}) {
+        auto* label = qobject_cast<QLabel*>(window.Control(key));
+        ASSERT_NE(label, nullptr) << key;
+        EXPECT_EQ(label->text(), QString::fromStdString(h.Core().Text().Light("FX"))) << key;
+    }
 
     const std::vector<std::pair<const char*, const char*>> captions{
         {"FUNC_PROFILE1", "PROFILE_1"},
