@@ -150,6 +150,24 @@ QPixmap DrawBusyFrame(const QSize& size, int frame) {
 
 } // namespace
 
+std::string_view WindowStateName(WindowState state) {
+    switch (state) {
+    case WindowState::kHiddenInTray:
+        return "hidden-in-tray";
+    case WindowState::kShown:
+        return "shown";
+    case WindowState::kHidden:
+        return "hidden";
+    case WindowState::kKeyboardConnected:
+        return "keyboard-connected";
+    case WindowState::kKeyboardLost:
+        return "keyboard-lost";
+    case WindowState::kClosing:
+        return "closing";
+    }
+    return "unknown";
+}
+
 CVarnelDlg::CVarnelDlg(AppCore& core, QtUiSink& sink, QWidget* parent)
     : CBaseDialog(parent), m_core(core), m_sink(sink), m_trayIconId(kIconNoKeyboard) {
     m_model = std::make_unique<MainWindowModel>(core, *this);
@@ -474,7 +492,7 @@ std::intptr_t CVarnelDlg::HandleMessage(std::uint32_t message, std::uintptr_t wP
     if (message == MSG_INIT && wParam == kCodeInit) {
         CreateTrayIcon();
         const std::intptr_t result = m_model->OnMessage(message, wParam, lParam);
-        NotifyState("hidden-in-tray");
+        NotifyState(WindowState::kHiddenInTray);
         return result;
     }
     if (message == MSG_LANGUAGE && wParam == kCodeLang) {
@@ -484,9 +502,9 @@ std::intptr_t CVarnelDlg::HandleMessage(std::uint32_t message, std::uintptr_t wP
     }
     const std::intptr_t result = m_model->OnMessage(message, wParam, lParam);
     if (message == MSG_PROFILE_SYNC && wParam == kCodeProf) {
-        NotifyState("keyboard-connected");
+        NotifyState(WindowState::kKeyboardConnected);
     } else if (message == MSG_DEVICE_LOST) {
-        NotifyState("keyboard-lost");
+        NotifyState(WindowState::kKeyboardLost);
     }
     return result;
 }
@@ -717,7 +735,7 @@ void CVarnelDlg::ShowWindow() {
     if (!TimerActive(kTimerPreview)) {
         StartTimer(kTimerPreview, kPreviewFirstMs);
     }
-    NotifyState("shown");
+    NotifyState(WindowState::kShown);
 }
 
 void CVarnelDlg::HideWindow() {
@@ -726,7 +744,7 @@ void CVarnelDlg::HideWindow() {
     // A hidden window shows no preview; the timer would only wake the program for nothing.
     StartTimer(kTimerPreview, 0);
     if (wasVisible) {
-        NotifyState("hidden");
+        NotifyState(WindowState::kHidden);
     }
 }
 
@@ -753,7 +771,7 @@ bool CVarnelDlg::BusyShown() const {
 }
 
 void CVarnelDlg::EndApplication() {
-    NotifyState("closing");
+    NotifyState(WindowState::kClosing);
     if (m_hooks.releaseInstance) {
         m_hooks.releaseInstance();
     }
@@ -799,7 +817,7 @@ void CVarnelDlg::OpenLink() {
     QDesktopServices::openUrl(QUrl(m_link));
 }
 
-void CVarnelDlg::NotifyState(std::string_view state) {
+void CVarnelDlg::NotifyState(WindowState state) {
     if (m_hooks.stateChanged) {
         m_hooks.stateChanged(state);
     }

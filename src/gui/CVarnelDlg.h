@@ -39,6 +39,20 @@ class CPictureStatic;
 class CTrayIcon;
 class QtUiSink;
 
+// The changes in the window's life that the application object hears of.
+enum class WindowState {
+    kHiddenInTray,      // start-up finished; the window waits hidden behind the tray icon
+    kShown,             // the window was opened
+    kHidden,            // the window was hidden after being shown
+    kKeyboardConnected, // the keyboard arrived and was read
+    kKeyboardLost,      // the keyboard went away
+    kClosing,           // the close sequence reached its end
+};
+
+// The state's name as the program traces it ("hidden-in-tray", "shown", "hidden",
+// "keyboard-connected", "keyboard-lost", "closing").
+std::string_view WindowStateName(WindowState state);
+
 class CVarnelDlg : public CBaseDialog, public MainWindowView {
     Q_OBJECT
 
@@ -50,9 +64,8 @@ public:
         // Close sequence, last step: stop the device threads, save what must be saved and end
         // the event loop.
         std::function<void()> quit;
-        // Called on every change of the window's life: "hidden-in-tray" (start-up finished),
-        // "shown", "hidden", "keyboard-connected", "keyboard-lost", "closing".
-        std::function<void(std::string_view state)> stateChanged;
+        // Called on every change of the window's life.
+        std::function<void(WindowState state)> stateChanged;
         // Opens the key assignment dialog for `record` of the working image.
         std::function<void(KeyButtonId button, std::size_t record, bool isG9)> openKeyDialog;
     };
@@ -162,7 +175,7 @@ private:
     void OpenHelp();
     void OpenLink();
     void TrayCommand(std::uint32_t command);
-    void NotifyState(std::string_view state);
+    void NotifyState(WindowState state);
 
     AppCore& m_core;
     QtUiSink& m_sink;
