@@ -550,18 +550,18 @@ void CVarnelDlg::OpenAboutBox() {
 
 void CVarnelDlg::StartTimer(int id, int milliseconds) {
     QTimer*& timer = m_timers[id];
-    if (milliseconds <= 0) {
-        if (timer) {
-            timer->stop();
-        }
-        return;
-    }
     if (timer == nullptr) {
         timer = new QTimer(this);
         timer->setSingleShot(id == kTimerLightingReload || id == kTimerSettingsReset);
         connect(timer, &QTimer::timeout, this, [this, id] { OnTimer(id); });
     }
-    timer->start(milliseconds);
+    timer->start(std::max(milliseconds, 0));
+}
+
+void CVarnelDlg::StopTimer(int id) {
+    if (const auto found = m_timers.find(id); found != m_timers.end() && found->second != nullptr) {
+        found->second->stop();
+    }
 }
 
 bool CVarnelDlg::TimerActive(int id) const {
@@ -742,7 +742,7 @@ void CVarnelDlg::HideWindow() {
     const bool wasVisible = isVisible();
     hide();
     // A hidden window shows no preview; the timer would only wake the program for nothing.
-    StartTimer(kTimerPreview, 0);
+    StopTimer(kTimerPreview);
     if (wasVisible) {
         NotifyState(WindowState::kHidden);
     }
@@ -761,7 +761,7 @@ void CVarnelDlg::ShowBusy(bool show) {
         return;
     }
     QTimer::singleShot(kBusyHideDelayMs, this, [this] {
-        StartTimer(kTimerBusy, 0);
+        StopTimer(kTimerBusy);
         m_busy->hide();
     });
 }

@@ -94,9 +94,11 @@ public:
 
     // A private message from the sink, a second instance or the window itself.
     std::intptr_t HandleMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
-    // Starts timer `id` with the period `milliseconds` (one-shot for 1051 and 1053); a period
-    // of 0 or less stops it.
+    // Starts (or restarts) timer `id` with the period `milliseconds` (one-shot for 1051 and
+    // 1053). A period of 0 or less fires as soon as the event loop runs, as the keyboard's
+    // notifications ask for.
     void StartTimer(int id, int milliseconds);
+    void StopTimer(int id);
     bool TimerActive(int id) const;
     // The tray picture the device threads asked for; kept until the tray icon exists.
     void SetTrayIconResource(int resourceId);

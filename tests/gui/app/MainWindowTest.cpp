@@ -22,6 +22,7 @@
 #include <QMenu>
 
 #include <fstream>
+#include <functional>
 
 namespace brasslane::gui::test {
 namespace {
@@ -352,6 +353,32 @@ TEST(MainWindowTest, ProfileButtonsAndTheProfileMenuSwitchTheKeyboardsProfile) {
     window.ProfilePopup()->actions()[4]->trigger();
     EXPECT_EQ(h.Keyboard().ActiveProfile(), 2);
     EXPECT_EQ(checkedEntry(), 4);
+}
+
+// Says `usage` from the keyboard until `heard` holds: the listener may not have opened the
+// keyboard's notification interface yet when the test starts.
+bool NotifyUntil(AppHarness& h, std::uint16_t usage, const std::function<bool()>& heard) {
+    for (int attempt = 0; attempt < 25; ++attempt) {
+        h.Keyboard().RaiseNotification(usage);
+        if (WaitFor(heard, 200)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST(MainWindowTest, TheKeyboardsLightingNotificationReloadsTheLighting) {
+    BRASSLANE_REQUIRE_APP();
+    AppHarness h;
+    ASSERT_TRUE(h.Start({"/Start"}));
+    ASSERT_TRUE(h.WaitUntilReady());
+    ASSERT_EQ(h.Core().Lighting().State().effect, 1);
+
+    // Effect 12 chosen on the keyboard itself.
+    auto area = h.Keyboard().Lighting();
+    area[0] = 12;
+    h.Keyboard().SetLighting(area);
+    EXPECT_TRUE(NotifyUntil(h, 0x0401, [&] { return h.Core().Lighting().State().effect == 12; }));
 }
 
 TEST(MainWindowTest, TheFlipButtonsToggleWhichFunctionKeysCanBeChanged) {
