@@ -16,7 +16,6 @@
 #include "core/app/AppCore.h"
 #include "core/app/MainWindowButtons.h"
 #include "core/base/Messages.h"
-#include "core/lighting/PreviewTables.h"
 #include "core/profiles/UserFolder.h"
 #include "core/resources/SkinKeys.h"
 
@@ -45,8 +44,6 @@ constexpr int kBusyPeriodMs = 50;
 constexpr int kBusyHideDelayMs = 100;
 constexpr int kPreviewFirstMs = 100;
 constexpr int kPreviewPeriodMs = 50;
-// F1..F4, which the flip setting enables (0) or disables (1).
-constexpr std::array<ScanCode, 4> kFlipKeys{0x3B, 0x3C, 0x3D, 0x3E};
 
 struct ButtonRule {
     std::string_view key;
@@ -214,7 +211,7 @@ bool CVarnelDlg::Initialise() {
     setWindowTitle(Text("MAIN_CAPTION"));
     m_sink.Post(MSG_INIT, kCodeInit, 0);
     HandleMessage(MSG_LANGUAGE, kCodeLang, m_core.Text().CurrentLanguageIndex());
-    SetFlip(m_model->FlipSetting());
+    m_model->ShowFlip();
     StartTimer(kTimerPreview, kPreviewFirstMs);
     return true;
 }
@@ -579,7 +576,10 @@ void CVarnelDlg::OnTimer(int id) {
         if (m_timers[id]->interval() != kPreviewPeriodMs) {
             m_timers[id]->setInterval(kPreviewPeriodMs);
         }
-        PreviewTick();
+        // A hidden window shows no preview.
+        if (isVisible()) {
+            m_model->PreviewTick();
+        }
         break;
     default:
         m_model->OnTimer(id);
@@ -587,60 +587,23 @@ void CVarnelDlg::OnTimer(int id) {
     }
 }
 
-void CVarnelDlg::PreviewTick() {
-    if (!m_model->LightingSwitchOn() || !isVisible()) {
-        return;
-    }
-    const LightingState& state = m_core.Lighting().State();
-    if (state.effect != m_previewEffect) {
-        m_previewEffect = state.effect;
-        m_preview.RequestReset();
-    }
-    PreviewInput input;
-    input.effect = state.effect;
-    input.colourful = state.colourful;
-    input.direction = state.direction;
-    input.colour = {state.colour.red, state.colour.green, state.colour.blue};
-    const PreviewFrame frame = m_preview.Tick(input);
-    switch (frame.kind) {
-    case PreviewFrameKind::kColours:
-        for (const PreviewKeyInfo& info : PreviewKeyTable()) {
-            CPngButton* button =
-                KeyButton(info.key == kPreviewFnKey ? KeyButtonId::Fn() : KeyButtonId::Key(info.scanCode));
-            if (button == nullptr) {
-                continue;
-            }
-            const std::optional<PreviewRgb> colour = frame[info.key];
-            button->SetTint(colour ? std::optional<QColor>(QColor(colour->red, colour->green, colour->blue))
-                                   : std::nullopt);
+void CVarnelDlg::PaintKeyColours(std::span<const KeyButtonColour> colours) {
+    for (const KeyButtonColour& entry : colours) {
+        if (CPngButton* button = KeyButton(entry.button)) {
+            button->SetTint(
+                entry.colour ? std::optional<QColor>(QColor(entry.colour->red, entry.colour->green, entry.colour->blue))
+                             : std::nullopt);
         }
-        m_tinted = true;
-        break;
-    case PreviewFrameKind::kCleared:
-        ClearKeyTints();
-        break;
-    case PreviewFrameKind::kOwnColours:
-        RefreshKeyButtons();
-        break;
-    case PreviewFrameKind::kSkipped:
-        break;
     }
-}
-
-void CVarnelDlg::ClearKeyTints() {
-    for (const auto& entry : m_keyButtons) {
-        entry.second->SetTint(std::nullopt);
-    }
-    m_tinted = false;
 }
 
 void CVarnelDlg::RefreshKeyButtons() {
-    const bool selectionMode = m_model->KeySelectionMode();
     for (const auto& [id, button] : m_keyButtons) {
         const KeyButtonState state = m_model->ButtonState(id);
         button->SetSelected(state.assigned);
         button->setToolTip(QString::fromStdString(state.caption));
-        if (selectionMode && id.kind != KeyButtonId::Kind::kFn) {
+        SetButtonEnabled(button, state.enabled);
+        if (state.selectionFace) {
             button->SetOverridePicture(state.selectionFlag ? m_colour1 : m_colour0);
         } else {
             button->ClearOverridePicture();
@@ -668,9 +631,6 @@ void CVarnelDlg::SetSwitchCaption(const std::string& caption) {
 void CVarnelDlg::SetFlip(int flip) {
     Button("FLIP_1")->SetSelected(flip == 0);
     Button("FLIP_2")->SetSelected(flip == 1);
-    for (ScanCode code : kFlipKeys) {
-        SetButtonEnabled(KeyButton(KeyButtonId::Key(code)), flip == 0);
-    }
 }
 
 void CVarnelDlg::RefreshLightingPanel() {

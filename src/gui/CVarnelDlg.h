@@ -10,7 +10,6 @@
 #include "gui/widgets/SkinPictures.h"
 
 #include "core/app/MainWindowModel.h"
-#include "core/lighting/PreviewEngine.h"
 
 #include <QImage>
 #include <QPixmap>
@@ -137,6 +136,7 @@ public:
     void SetProfileButtons(int selected) override;
     void SetSwitchCaption(const std::string& caption) override;
     void SetFlip(int flip) override;
+    void PaintKeyColours(std::span<const KeyButtonColour> colours) override;
     void RefreshLightingPanel() override;
     void RefreshProfileMenu() override;
     bool CloseSubDialogs() override;
@@ -172,8 +172,6 @@ private:
     void ApplyLanguage();
     void CreateTrayIcon();
     void OnTimer(int id);
-    void PreviewTick();
-    void ClearKeyTints();
     void OpenHelp();
     void OpenLink();
     void TrayCommand(std::uint32_t command);
@@ -202,9 +200,6 @@ private:
     int m_busyStarts = 0;
 
     std::map<int, QTimer*> m_timers;
-    PreviewEngine m_preview;
-    int m_previewEffect = -1;
-    bool m_tinted = false;
 
     std::unique_ptr<CTrayIcon> m_tray;
     int m_trayIconId;

@@ -8,11 +8,13 @@
 #include "core/app/MainWindowButtons.h"
 #include "core/app/ProfileMenu.h"
 #include "core/app/ProfileSwitch.h"
+#include "core/lighting/PreviewEngine.h"
 #include "core/lighting/Rgb.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 
 namespace brasslane {
@@ -23,10 +25,21 @@ class AppCore;
 struct KeyButtonState {
     bool exists = false;        // false for an id that names no button of the picture
     bool assigned = false;      // the entry's type is not 0: the button shows its selected face
-    bool selectionFlag = false; // the entry's selection flag (shown only in key-selection mode)
-    std::string caption;        // tooltip: the key's name and what it is assigned to
+    bool selectionFlag = false; // the entry's selection flag
+    // Key-selection mode is on and the button has an entry: it shows the selection face of
+    // selectionFlag instead of its own.
+    bool selectionFace = false;
+    // False for the keys the flip setting takes away (F1..F4 while it is 1).
+    bool enabled = true;
+    std::string caption; // tooltip: the key's name and what it is assigned to
     // The key's colour of the current profile when the lighting switch is on and the keyboard's
     // per-key effect is selected; empty otherwise (and always for G buttons).
+    std::optional<Rgb> colour;
+};
+
+// One key button's colour in a frame of the lighting preview; nullopt clears it.
+struct KeyButtonColour {
+    KeyButtonId button;
     std::optional<Rgb> colour;
 };
 
@@ -41,8 +54,11 @@ public:
     // Marks profile button `selected` (0..2) chosen and the others not; -1 marks none.
     virtual void SetProfileButtons(int selected) = 0;
     virtual void SetSwitchCaption(const std::string& caption) = 0;
-    // Shows the flip setting (0: F1..F4 enabled, D1..D6 disabled; 1: the reverse).
+    // Shows the flip setting on the flip buttons. Which key buttons it disables comes with
+    // the key buttons' state (KeyButtonState::enabled).
     virtual void SetFlip(int flip) = 0;
+    // Paints the listed key buttons with their preview colours; buttons not listed keep theirs.
+    virtual void PaintKeyColours(std::span<const KeyButtonColour> colours) = 0;
     // Redraw the lighting panel from the lighting model and the lighting switch.
     virtual void RefreshLightingPanel() = 0;
     // The profile menu was rebuilt (MainWindowModel::Menu()); update the "FUNC_PROFILES" button.
@@ -84,8 +100,10 @@ public:
     bool LightingSwitchOn() const;
     const ProfileMenu& Menu() const { return m_menu; }
     ProfileManagerFlags& ManagerFlags() { return m_managerFlags; }
-    // Section "PROFILES" entry "Flip" as the window shows it: 0 or 1 (anything else shows as 0).
+    // Section "PROFILES" entry "Flip" as stored: 0 or 1 (anything else reads as 0).
     int FlipSetting() const;
+    // Reads the flip setting and shows it: the flip buttons and the key buttons it disables.
+    void ShowFlip();
     // True once MSG_INIT has been handled.
     bool StartupFinished() const { return m_startupFinished; }
 
@@ -146,6 +164,12 @@ public:
     // "FLIP_1", "FLIP_2": stores 1 - setting and shows it. Returns the new setting.
     int ToggleFlip();
 
+    // One frame of the lighting preview of the selected effect on the key buttons, painted
+    // through the view. Nothing while the lighting switch is off. Every effect selection since
+    // the last frame starts the preview afresh. The view calls it from its preview timer while
+    // the window is shown.
+    void PreviewTick();
+
     // ---- messages and timers
     // A private message; wParam must carry its code (MSG_DEVICE_LOST: 0), else it is ignored.
     // Returns 1 when handled, 0 when the message or its code is not one of ours.
@@ -185,6 +209,9 @@ private:
     ProfileSwitch m_switch;
     bool m_modified = false;
     bool m_startupFinished = false;
+    int m_flip = 0; // the flip setting as last shown
+    PreviewEngine m_preview;
+    std::uint64_t m_previewSelections = 0; // the lighting's effect selections the preview has seen
 };
 
 } // namespace brasslane

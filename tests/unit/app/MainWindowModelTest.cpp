@@ -2,7 +2,9 @@
 
 #include "core/base/Messages.h"
 #include "core/keys/KeyEntry.h"
+#include "core/lighting/PreviewTables.h"
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <thread>
@@ -104,6 +106,10 @@ TEST_F(MainWindowModelTest, KeyClicksOpenTheDialogOrFlipTheButtonsOwnSelectionFl
     EXPECT_EQ(WorkingEntry(1, kSlotEsc).selection, 0u);
     EXPECT_TRUE(model->ButtonState(KeyButtonId::G(1)).selectionFlag);
     EXPECT_FALSE(model->ButtonState(KeyButtonId::Key(0x01)).selectionFlag);
+    // Every button with an entry shows its selection face; Fn has none to show.
+    EXPECT_TRUE(model->ButtonState(KeyButtonId::G(1)).selectionFace);
+    EXPECT_TRUE(model->ButtonState(KeyButtonId::Key(0x01)).selectionFace);
+    EXPECT_FALSE(model->ButtonState(KeyButtonId::Fn()).selectionFace);
     EXPECT_TRUE(model->IsModified());
     model->KeyClicked(KeyButtonId::G(1));
     EXPECT_EQ(WorkingEntry(1, kGSlotBankA).selection, 0u);
@@ -111,6 +117,7 @@ TEST_F(MainWindowModelTest, KeyClicksOpenTheDialogOrFlipTheButtonsOwnSelectionFl
 
     model->ToggleKeySelectionMode();
     EXPECT_EQ(view.switchCaption, core->Text().Text("MAIN_SWITCH_FUNCTION_TEXT"));
+    EXPECT_FALSE(model->ButtonState(KeyButtonId::G(1)).selectionFace);
 }
 
 TEST_F(MainWindowModelTest, ButtonStateShowsTheActiveProfilesEntries) {
@@ -251,6 +258,88 @@ TEST_F(MainWindowModelTest, FlipToggleRepairsOddStoredValues) {
     std::filesystem::remove(core->Settings().Path());
     EXPECT_EQ(model->FlipSetting(), 0);
     EXPECT_EQ(model->ToggleFlip(), 1);
+}
+
+TEST_F(MainWindowModelTest, FlipSettingOfOneDisablesTheKeysF1ToF4) {
+    const auto enabledKeys = [&] {
+        std::vector<ScanCode> codes;
+        for (const ScanCode code : {0x3B, 0x3C, 0x3D, 0x3E, 0x3F, 0x01}) {
+            if (model->ButtonState(KeyButtonId::Key(code)).enabled) {
+                codes.push_back(code);
+            }
+        }
+        return codes;
+    };
+    const std::vector<ScanCode> all{0x3B, 0x3C, 0x3D, 0x3E, 0x3F, 0x01};
+    EXPECT_EQ(enabledKeys(), all);
+
+    const int refreshes = view.keyRefreshes;
+    ASSERT_EQ(model->ToggleFlip(), 1);
+    EXPECT_GT(view.keyRefreshes, refreshes);
+    EXPECT_EQ(enabledKeys(), (std::vector<ScanCode>{0x3F, 0x01}));
+    EXPECT_TRUE(model->ButtonState(KeyButtonId::G(1)).enabled);
+    EXPECT_TRUE(model->ButtonState(KeyButtonId::Fn()).enabled);
+
+    // A stored value the window does not know shows as 0 once it is read again.
+    ASSERT_TRUE(core->Settings().WriteString("PROFILES", "Flip", "5"));
+    model->ShowFlip();
+    EXPECT_EQ(view.flip, 0);
+    EXPECT_EQ(enabledKeys(), all);
+}
+
+TEST_F(MainWindowModelTest, PreviewPaintsTheSelectedEffectAndStartsAfreshOnEverySelection) {
+    Arrive();
+    LightingModel& lighting = core->Lighting();
+    lighting.SetColour({255, 255, 255});
+    lighting.SetDirection(true);
+    lighting.SelectEffect(lighting.EffectIndex().PositionOf(1));
+
+    model->PreviewTick(); // lighting switch off: no preview
+    EXPECT_EQ(view.paints, 0);
+
+    ASSERT_TRUE(core->KeyColours().SetSwitch(true));
+    // Effect 1 in single colour: column 0 (Left Shift) shows white at the wave's level of the
+    // phase, which moves by 7 a frame.
+    const auto leftShift = [&]() -> std::optional<Rgb> {
+        for (const KeyButtonColour& entry : view.painted) {
+            if (entry.button == KeyButtonId::Key(0x2A)) {
+                return entry.colour;
+            }
+        }
+        return std::nullopt;
+    };
+    model->PreviewTick();
+    // One colour per key the preview lights (Fn among them); the G buttons have no light.
+    EXPECT_EQ(view.painted.size(), kPreviewKeyCount);
+    EXPECT_TRUE(std::none_of(view.painted.begin(), view.painted.end(), [](const KeyButtonColour& entry) {
+        return entry.button.kind == KeyButtonId::Kind::kGKey;
+    }));
+    EXPECT_EQ(leftShift(), (Rgb{42, 42, 42}));
+    model->PreviewTick();
+    EXPECT_EQ(leftShift(), (Rgb{69, 69, 69}));
+
+    // Selecting the effect already shown starts it from its first frame again.
+    lighting.SelectEffect(lighting.EffectIndex().PositionOf(1));
+    model->PreviewTick();
+    EXPECT_EQ(leftShift(), (Rgb{42, 42, 42}));
+    // Without a selection the animation goes on.
+    model->PreviewTick();
+    EXPECT_EQ(leftShift(), (Rgb{69, 69, 69}));
+
+    // Effects without a preview clear every button, the G buttons included.
+    lighting.SelectEffect(lighting.EffectIndex().PositionOf(7));
+    model->PreviewTick();
+    EXPECT_EQ(view.painted.size(), AllKeyButtons().size());
+    EXPECT_TRUE(std::all_of(view.painted.begin(), view.painted.end(),
+                            [](const KeyButtonColour& entry) { return !entry.colour.has_value(); }));
+
+    // The per-key effect shows the keys' own colours: the buttons are redrawn, not painted.
+    lighting.SelectEffect(lighting.EffectIndex().PositionOf(20));
+    const int paints = view.paints;
+    const int refreshes = view.keyRefreshes;
+    model->PreviewTick();
+    EXPECT_EQ(view.paints, paints);
+    EXPECT_GT(view.keyRefreshes, refreshes);
 }
 
 TEST_F(MainWindowModelTest, OpenNeedsAKeyboardAndMessagesCheckTheirCodes) {
