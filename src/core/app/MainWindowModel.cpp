@@ -479,6 +479,9 @@ std::intptr_t MainWindowModel::OnMessage(std::uint32_t message, std::uintptr_t w
         m_view.SetSwitchCaption(
             m_core.Text().Text(KeySelectionMode() ? "MAIN_SWITCH_COLOR_TEXT" : "MAIN_SWITCH_FUNCTION_TEXT"));
         RebuildProfileMenu();
+        // The effect names are language texts: the panel is built again from a fresh load.
+        m_core.Lighting().Load(false);
+        m_view.RefreshLightingPanel();
         m_view.RefreshKeyButtons();
         return 1;
     default:

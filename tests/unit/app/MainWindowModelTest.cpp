@@ -342,6 +342,20 @@ TEST_F(MainWindowModelTest, PreviewPaintsTheSelectedEffectAndStartsAfreshOnEvery
     EXPECT_GT(view.keyRefreshes, refreshes);
 }
 
+TEST_F(MainWindowModelTest, LanguageChangeLoadsTheLightingAgain) {
+    Arrive();
+    // The keyboard's lighting changed without the program hearing of it.
+    auto area = keyboard.Lighting();
+    area[0] = 12;
+    keyboard.SetLighting(area);
+    const int panels = view.panelRefreshes;
+
+    EXPECT_EQ(model->OnMessage(MSG_LANGUAGE, kCodeLang, 0), 1);
+    EXPECT_EQ(core->Lighting().State().effect, 12);
+    EXPECT_GT(view.panelRefreshes, panels);
+    EXPECT_EQ(CountCommand(TakeLog(), 5), 3); // the three lighting blocks
+}
+
 TEST_F(MainWindowModelTest, OpenNeedsAKeyboardAndMessagesCheckTheirCodes) {
     // No keyboard: the prompt with an empty caption, the window stays hidden.
     EXPECT_EQ(model->OnMessage(MSG_OPEN, kCodeOpen, 0), 1);
