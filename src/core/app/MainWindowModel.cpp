@@ -424,13 +424,38 @@ void MainWindowModel::OnSettingsReset() {
     }
     SetModified(true);
     SwitchOffSteps();
+
+    // The keyboard may be on another profile than the program after its reset: take its profile
+    // before the lighting is read, so that the panel shows the block every later write goes to.
+    AppState& state = m_core.State();
+    const int known = state.activeProfile.load();
+    state.activeProfile.store(-1);
+    int active = m_core.Profiles().GetActiveProfile();
+    if (active < 0) {
+        // The keyboard did not tell: keep the profile the program had.
+        active = known;
+        state.activeProfile.store(known);
+    }
     LightingModel& lighting = m_core.Lighting();
+    if (active >= 0 && active < kProfileCount) {
+        lighting.SetProfile(active);
+        m_view.SetProfileButtons(active);
+    }
     lighting.Load(false);
     if (lighting.SupportsPerKey()) {
-        m_core.KeyColours().RestoreAllProfiles(lighting.KeyboardProfile());
+        m_core.KeyColours().RestoreAllProfiles(lighting.State().profile);
     }
     m_view.RefreshLightingPanel();
     m_view.RefreshKeyButtons();
+    RebuildProfileMenu();
+}
+
+void MainWindowModel::ReloadLighting() {
+    m_core.Lighting().Load(false);
+    m_view.RefreshLightingPanel();
+    if (PerKeyShown()) {
+        m_view.RefreshKeyButtons();
+    }
 }
 
 std::intptr_t MainWindowModel::OnMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
@@ -505,11 +530,7 @@ bool MainWindowModel::TrayCommand(std::uint32_t command) {
 bool MainWindowModel::OnTimer(int id) {
     switch (id) {
     case kTimerLightingReload:
-        m_core.Lighting().Load(false);
-        m_view.RefreshLightingPanel();
-        if (PerKeyShown()) {
-            m_view.RefreshKeyButtons();
-        }
+        ReloadLighting();
         return true;
     case kTimerSettingsReset:
         OnSettingsReset();

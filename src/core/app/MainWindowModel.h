@@ -186,7 +186,9 @@ public:
     // The tray menu's commands: 32771 open, 32774 exit. 32773 (about) is the view's. True when
     // handled.
     bool TrayCommand(std::uint32_t command);
-    // Timers 1051 (lighting changed on the keyboard) and 1053 (keyboard reset its settings).
+    // Timers 1051 (lighting changed on the keyboard) and 1053 (keyboard reset its settings:
+    // every profile's key buttons cleared, the keyboard's own profile taken as the active one
+    // with its lighting, the user modes restored).
     // Other ids are the view's (busy frames, preview) and are ignored here; false for them.
     bool OnTimer(int id);
 
@@ -201,6 +203,7 @@ private:
     void SwitchOffSteps();
     void OnProfileSync();
     void OnSettingsReset();
+    void ReloadLighting();
     bool PerKeyShown() const;
 
     AppCore& m_core;

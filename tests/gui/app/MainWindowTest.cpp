@@ -381,6 +381,28 @@ TEST(MainWindowTest, TheKeyboardsLightingNotificationReloadsTheLighting) {
     EXPECT_TRUE(NotifyUntil(h, 0x0401, [&] { return h.Core().Lighting().State().effect == 12; }));
 }
 
+TEST(MainWindowTest, AKeyboardSettingsResetShowsTheKeyboardsProfile) {
+    BRASSLANE_REQUIRE_APP();
+    AppHarness h;
+    ASSERT_TRUE(h.Start({"/Start"}));
+    ASSERT_TRUE(h.WaitUntilReady());
+    CVarnelDlg& window = h.Window();
+    ASSERT_TRUE(window.Button("FUNC_PROFILE1")->IsSelected());
+    AssignAToB(h);
+
+    // The keyboard comes out of its reset on its second profile and says so.
+    auto info = h.Keyboard().Info();
+    info[10] = 1;
+    h.Keyboard().SetInfo(info);
+    ASSERT_TRUE(NotifyUntil(h, 0x0402, [&] { return window.Button("FUNC_PROFILE2")->IsSelected(); }));
+    EXPECT_FALSE(window.Button("FUNC_PROFILE1")->IsSelected());
+    EXPECT_EQ(h.Core().State().activeProfile.load(), 1);
+    EXPECT_EQ(h.Core().Lighting().State().profile, 1);
+    // Every profile's keys were cleared: the key area shows none assigned, with Apply pending.
+    EXPECT_FALSE(window.KeyButton(KeyButtonId::Key(kKeyA))->IsSelected());
+    EXPECT_TRUE(window.Button("CONTROL2_APPLY")->isEnabled());
+}
+
 TEST(MainWindowTest, TheFlipButtonsToggleWhichFunctionKeysCanBeChanged) {
     BRASSLANE_REQUIRE_APP();
     AppHarness h;

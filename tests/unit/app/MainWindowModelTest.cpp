@@ -16,6 +16,7 @@ namespace {
 constexpr std::size_t kSlotA = 0x1E; // the A key's scan index
 constexpr std::size_t kSlotEsc = 0x01;
 constexpr ScanCode kScanA = 0x1E;
+constexpr std::size_t kLightingBlock = 42;
 
 KeyEntry Disabled() {
     KeyEntry entry;
@@ -463,6 +464,36 @@ TEST_F(MainWindowModelTest, KeyboardSettingsResetClearsEveryProfilesButtons) {
     EXPECT_TRUE(model->OnTimer(kTimerLightingReload));
     EXPECT_FALSE(model->OnTimer(kTimerBusy));
     EXPECT_FALSE(model->OnTimer(kTimerPreview));
+}
+
+TEST_F(MainWindowModelTest, KeyboardSettingsResetTakesTheKeyboardsProfileBeforeItsLighting) {
+    Arrive();
+    ASSERT_EQ(core->State().activeProfile.load(), 0);
+    // After its reset the keyboard is on profile 2, whose block differs from profile 0's.
+    auto area = keyboard.Lighting();
+    area[2 * kLightingBlock + 0] = 12;
+    area[2 * kLightingBlock + 1] = 3;
+    keyboard.SetLighting(area);
+    auto info = keyboard.Info();
+    info[10] = 2;
+    keyboard.SetInfo(info);
+    const int keyRefreshes = view.keyRefreshes;
+
+    EXPECT_TRUE(model->OnTimer(kTimerSettingsReset));
+    EXPECT_EQ(core->State().activeProfile.load(), 2);
+    EXPECT_EQ(view.profileButton, 2);
+    ASSERT_EQ(model->Menu().Entries().size(), 5u);
+    EXPECT_TRUE(model->Menu().Entries()[4].checked);
+    EXPECT_GT(view.keyRefreshes, keyRefreshes);
+    const LightingState& state = core->Lighting().State();
+    EXPECT_EQ(state.profile, 2);
+    EXPECT_EQ(state.effect, 12);
+    EXPECT_EQ(state.brightness, 3);
+
+    // The next lighting write goes to the block the panel shows.
+    core->Lighting().SetBrightness(4);
+    EXPECT_EQ(keyboard.Lighting()[2 * kLightingBlock + 1], 4);
+    EXPECT_EQ(keyboard.Lighting()[1], 5);
 }
 
 } // namespace brasslane::test
