@@ -112,6 +112,10 @@ public:
     void SetProfileButtons(int selected) override { profileButton = selected; }
     void SetSwitchCaption(const std::string& caption) override { switchCaption = caption; }
     void SetFlip(int value) override { flip = value; }
+    void PaintKeyColours(std::span<const KeyButtonColour> colours) override {
+        painted.assign(colours.begin(), colours.end());
+        ++paints;
+    }
     void RefreshLightingPanel() override { ++panelRefreshes; }
     void RefreshProfileMenu() override { ++menuRefreshes; }
     bool CloseSubDialogs() override {
@@ -143,6 +147,8 @@ public:
     int profileButton = -2;
     std::string switchCaption;
     int flip = -1;
+    int paints = 0;
+    std::vector<KeyButtonColour> painted; // the last preview frame painted
     bool shown = false;
     bool ended = false;
     std::vector<bool> busy;
