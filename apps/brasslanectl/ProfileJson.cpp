@@ -1,10 +1,9 @@
 #include "ProfileJson.h"
 
-#include "KeyNames.h"
-
 #include "core/base/Bytes.h"
 #include "core/base/Utf8.h"
 #include "core/keys/KeyEntry.h"
+#include "core/keys/KeyNames.h"
 #include "core/keys/MacroBlock.h"
 #include "core/profiles/ProfileFile.h"
 

@@ -16,7 +16,6 @@
 #include "core/app/AppCore.h"
 #include "core/app/MainWindowButtons.h"
 #include "core/base/Messages.h"
-#include "core/lighting/PreviewTables.h"
 #include "core/profiles/UserFolder.h"
 #include "core/resources/SkinKeys.h"
 
@@ -45,8 +44,6 @@ constexpr int kBusyPeriodMs = 50;
 constexpr int kBusyHideDelayMs = 100;
 constexpr int kPreviewFirstMs = 100;
 constexpr int kPreviewPeriodMs = 50;
-// F1..F4, which the flip setting enables (0) or disables (1).
-constexpr std::array<ScanCode, 4> kFlipKeys{0x3B, 0x3C, 0x3D, 0x3E};
 
 struct ButtonRule {
     std::string_view key;
@@ -101,7 +98,7 @@ struct PicturePair {
     const char* off;
     const char* on;
 };
-constexpr std::array<PicturePair, 16> kLightingPictures{{
+constexpr std::array<PicturePair, 15> kLightingPictures{{
     {"CONTROL_DengStaPic", "dengup.bmp", "dengdown.bmp"},
     {"CONTROL_BLFXLStaPic", "leftup.bmp", "leftdown.bmp"},
     {"CONTROL_BLFXRStaPic", "rightup.bmp", "rightdown.bmp"},
@@ -117,12 +114,7 @@ constexpr std::array<PicturePair, 16> kLightingPictures{{
     {"CONTROL_LANPIC", "lan.bmp", "lanok.bmp"},
     {"CONTROL_USERgjStaPic1", "user1up.bmp", "user1down.bmp"},
     {"CONTROL_USERgjStaPic2", "user2up.bmp", "user2down.bmp"},
-    {"CONTROL_JDTStatic", nullptr, nullptr},
 }};
-
-bool EndsWith(std::string_view text, std::string_view end) {
-    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
-}
 
 QPixmap LoadPixmap(const std::filesystem::path& folder, const char* name) {
     QImage picture;
@@ -154,6 +146,24 @@ QPixmap DrawBusyFrame(const QSize& size, int frame) {
 }
 
 } // namespace
+
+std::string_view WindowStateName(WindowState state) {
+    switch (state) {
+    case WindowState::kHiddenInTray:
+        return "hidden-in-tray";
+    case WindowState::kShown:
+        return "shown";
+    case WindowState::kHidden:
+        return "hidden";
+    case WindowState::kKeyboardConnected:
+        return "keyboard-connected";
+    case WindowState::kKeyboardLost:
+        return "keyboard-lost";
+    case WindowState::kClosing:
+        return "closing";
+    }
+    return "unknown";
+}
 
 CVarnelDlg::CVarnelDlg(AppCore& core, QtUiSink& sink, QWidget* parent)
     : CBaseDialog(parent), m_core(core), m_sink(sink), m_trayIconId(kIconNoKeyboard) {
@@ -201,7 +211,7 @@ bool CVarnelDlg::Initialise() {
     setWindowTitle(Text("MAIN_CAPTION"));
     m_sink.Post(MSG_INIT, kCodeInit, 0);
     HandleMessage(MSG_LANGUAGE, kCodeLang, m_core.Text().CurrentLanguageIndex());
-    SetFlip(m_model->FlipSetting());
+    m_model->ShowFlip();
     StartTimer(kTimerPreview, kPreviewFirstMs);
     return true;
 }
@@ -310,17 +320,22 @@ void CVarnelDlg::LayOutWindowButtons() {
 
 void CVarnelDlg::LayOutLightingControls() {
     const std::filesystem::path folder = m_core.Paths().skinsFolder;
-    for (std::string_view key : skin::kLightingPanelKeys) {
+    for (const skin::LightingPanelControl& entry : skin::kLightingPanelControls) {
+        const std::string_view key = entry.key;
         QWidget* control = nullptr;
-        if (key == "CONTROL_JDTStatic") {
+        switch (entry.kind) {
+        case skin::LightingControlKind::kBusyPicture:
             m_busy = new CPictureStatic(this);
             m_busy->setAttribute(Qt::WA_TransparentForMouseEvents);
             control = m_busy;
-        } else if (key == "CONTROL_XGcombox" || key == "CONTROL_umCombo") {
+            break;
+        case skin::LightingControlKind::kList:
             control = new QComboBox(this);
-        } else if (key == "CONTROL_LightSlider" || key == "CONTROL_SpeedSlider") {
+            break;
+        case skin::LightingControlKind::kBrightnessSlider:
+        case skin::LightingControlKind::kSpeedSlider: {
             // Level pictures: 0.bmp..5.bmp for the brightness, 6.bmp..10.bmp for the speed.
-            const bool brightness = key == "CONTROL_LightSlider";
+            const bool brightness = entry.kind == skin::LightingControlKind::kBrightnessSlider;
             auto* slider = new CPictureSlider(this);
             slider->SetMaximum(brightness ? 5 : 4);
             std::vector<QPixmap> levels;
@@ -330,25 +345,33 @@ void CVarnelDlg::LayOutLightingControls() {
             }
             slider->SetPictures(std::move(levels));
             control = slider;
-        } else if (key.starts_with("CONTROL_Color")) {
+            break;
+        }
+        case skin::LightingControlKind::kColourPreset: {
             auto* preset = new CPngButton(this);
             QImage face;
-            LoadSkinPicture(folder / (std::string(key.substr(std::string_view("CONTROL_").size())) + ".bmp"), face);
+            LoadSkinPicture(folder / entry.face, face);
             Place(*preset, key);
             preset->SetFacePicture(face);
             m_buttons.insert_or_assign(std::string(key), preset);
             control = preset;
-        } else if (key == "CONTROL_Network" || key == "CONTROL_Facebook" || key == "CONTROL_twitter") {
+            break;
+        }
+        case skin::LightingControlKind::kWebButton:
             control = AddButton(key, FaceRule::Push);
-        } else if (EndsWith(key, "Button")) {
+            break;
+        case skin::LightingControlKind::kColourButton:
             control = new CColorButton(this);
-        } else if (EndsWith(key, "Static") || EndsWith(key, "Statc")) {
+            break;
+        case skin::LightingControlKind::kLabel: {
             auto* label = new ColorStatic(this);
             if (key == "CONTROL_RGBStatic") {
                 label->setText(QStringLiteral("RGB"));
             }
             control = label;
-        } else {
+            break;
+        }
+        case skin::LightingControlKind::kPicture: {
             auto* picture = new CPictureStatic(this);
             for (const PicturePair& pair : kLightingPictures) {
                 if (pair.key == key) {
@@ -356,6 +379,8 @@ void CVarnelDlg::LayOutLightingControls() {
                 }
             }
             control = picture;
+            break;
+        }
         }
         // Buttons are placed as they are made; everything else is placed here.
         if (m_buttons.find(key) == m_buttons.end()) {
@@ -464,7 +489,7 @@ std::intptr_t CVarnelDlg::HandleMessage(std::uint32_t message, std::uintptr_t wP
     if (message == MSG_INIT && wParam == kCodeInit) {
         CreateTrayIcon();
         const std::intptr_t result = m_model->OnMessage(message, wParam, lParam);
-        NotifyState("hidden-in-tray");
+        NotifyState(WindowState::kHiddenInTray);
         return result;
     }
     if (message == MSG_LANGUAGE && wParam == kCodeLang) {
@@ -474,9 +499,9 @@ std::intptr_t CVarnelDlg::HandleMessage(std::uint32_t message, std::uintptr_t wP
     }
     const std::intptr_t result = m_model->OnMessage(message, wParam, lParam);
     if (message == MSG_PROFILE_SYNC && wParam == kCodeProf) {
-        NotifyState("keyboard-connected");
+        NotifyState(WindowState::kKeyboardConnected);
     } else if (message == MSG_DEVICE_LOST) {
-        NotifyState("keyboard-lost");
+        NotifyState(WindowState::kKeyboardLost);
     }
     return result;
 }
@@ -522,18 +547,18 @@ void CVarnelDlg::OpenAboutBox() {
 
 void CVarnelDlg::StartTimer(int id, int milliseconds) {
     QTimer*& timer = m_timers[id];
-    if (milliseconds <= 0) {
-        if (timer) {
-            timer->stop();
-        }
-        return;
-    }
     if (timer == nullptr) {
         timer = new QTimer(this);
         timer->setSingleShot(id == kTimerLightingReload || id == kTimerSettingsReset);
         connect(timer, &QTimer::timeout, this, [this, id] { OnTimer(id); });
     }
-    timer->start(milliseconds);
+    timer->start(std::max(milliseconds, 0));
+}
+
+void CVarnelDlg::StopTimer(int id) {
+    if (const auto found = m_timers.find(id); found != m_timers.end() && found->second != nullptr) {
+        found->second->stop();
+    }
 }
 
 bool CVarnelDlg::TimerActive(int id) const {
@@ -551,7 +576,10 @@ void CVarnelDlg::OnTimer(int id) {
         if (m_timers[id]->interval() != kPreviewPeriodMs) {
             m_timers[id]->setInterval(kPreviewPeriodMs);
         }
-        PreviewTick();
+        // A hidden window shows no preview.
+        if (isVisible()) {
+            m_model->PreviewTick();
+        }
         break;
     default:
         m_model->OnTimer(id);
@@ -559,60 +587,23 @@ void CVarnelDlg::OnTimer(int id) {
     }
 }
 
-void CVarnelDlg::PreviewTick() {
-    if (!m_model->LightingSwitchOn() || !isVisible()) {
-        return;
-    }
-    const LightingState& state = m_core.Lighting().State();
-    if (state.effect != m_previewEffect) {
-        m_previewEffect = state.effect;
-        m_preview.RequestReset();
-    }
-    PreviewInput input;
-    input.effect = state.effect;
-    input.colourful = state.colourful;
-    input.direction = state.direction;
-    input.colour = {state.colour.red, state.colour.green, state.colour.blue};
-    const PreviewFrame frame = m_preview.Tick(input);
-    switch (frame.kind) {
-    case PreviewFrameKind::kColours:
-        for (const PreviewKeyInfo& info : PreviewKeyTable()) {
-            CPngButton* button =
-                KeyButton(info.key == kPreviewFnKey ? KeyButtonId::Fn() : KeyButtonId::Key(info.scanCode));
-            if (button == nullptr) {
-                continue;
-            }
-            const std::optional<PreviewRgb> colour = frame[info.key];
-            button->SetTint(colour ? std::optional<QColor>(QColor(colour->red, colour->green, colour->blue))
-                                   : std::nullopt);
+void CVarnelDlg::PaintKeyColours(std::span<const KeyButtonColour> colours) {
+    for (const KeyButtonColour& entry : colours) {
+        if (CPngButton* button = KeyButton(entry.button)) {
+            button->SetTint(
+                entry.colour ? std::optional<QColor>(QColor(entry.colour->red, entry.colour->green, entry.colour->blue))
+                             : std::nullopt);
         }
-        m_tinted = true;
-        break;
-    case PreviewFrameKind::kCleared:
-        ClearKeyTints();
-        break;
-    case PreviewFrameKind::kOwnColours:
-        RefreshKeyButtons();
-        break;
-    case PreviewFrameKind::kSkipped:
-        break;
     }
-}
-
-void CVarnelDlg::ClearKeyTints() {
-    for (const auto& entry : m_keyButtons) {
-        entry.second->SetTint(std::nullopt);
-    }
-    m_tinted = false;
 }
 
 void CVarnelDlg::RefreshKeyButtons() {
-    const bool selectionMode = m_model->KeySelectionMode();
     for (const auto& [id, button] : m_keyButtons) {
         const KeyButtonState state = m_model->ButtonState(id);
         button->SetSelected(state.assigned);
         button->setToolTip(QString::fromStdString(state.caption));
-        if (selectionMode && id.kind != KeyButtonId::Kind::kFn) {
+        SetButtonEnabled(button, state.enabled);
+        if (state.selectionFace) {
             button->SetOverridePicture(state.selectionFlag ? m_colour1 : m_colour0);
         } else {
             button->ClearOverridePicture();
@@ -640,9 +631,6 @@ void CVarnelDlg::SetSwitchCaption(const std::string& caption) {
 void CVarnelDlg::SetFlip(int flip) {
     Button("FLIP_1")->SetSelected(flip == 0);
     Button("FLIP_2")->SetSelected(flip == 1);
-    for (ScanCode code : kFlipKeys) {
-        SetButtonEnabled(KeyButton(KeyButtonId::Key(code)), flip == 0);
-    }
 }
 
 void CVarnelDlg::RefreshLightingPanel() {
@@ -707,16 +695,16 @@ void CVarnelDlg::ShowWindow() {
     if (!TimerActive(kTimerPreview)) {
         StartTimer(kTimerPreview, kPreviewFirstMs);
     }
-    NotifyState("shown");
+    NotifyState(WindowState::kShown);
 }
 
 void CVarnelDlg::HideWindow() {
     const bool wasVisible = isVisible();
     hide();
     // A hidden window shows no preview; the timer would only wake the program for nothing.
-    StartTimer(kTimerPreview, 0);
+    StopTimer(kTimerPreview);
     if (wasVisible) {
-        NotifyState("hidden");
+        NotifyState(WindowState::kHidden);
     }
 }
 
@@ -733,7 +721,7 @@ void CVarnelDlg::ShowBusy(bool show) {
         return;
     }
     QTimer::singleShot(kBusyHideDelayMs, this, [this] {
-        StartTimer(kTimerBusy, 0);
+        StopTimer(kTimerBusy);
         m_busy->hide();
     });
 }
@@ -743,7 +731,7 @@ bool CVarnelDlg::BusyShown() const {
 }
 
 void CVarnelDlg::EndApplication() {
-    NotifyState("closing");
+    NotifyState(WindowState::kClosing);
     if (m_hooks.releaseInstance) {
         m_hooks.releaseInstance();
     }
@@ -789,7 +777,7 @@ void CVarnelDlg::OpenLink() {
     QDesktopServices::openUrl(QUrl(m_link));
 }
 
-void CVarnelDlg::NotifyState(std::string_view state) {
+void CVarnelDlg::NotifyState(WindowState state) {
     if (m_hooks.stateChanged) {
         m_hooks.stateChanged(state);
     }

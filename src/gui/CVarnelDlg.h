@@ -10,7 +10,6 @@
 #include "gui/widgets/SkinPictures.h"
 
 #include "core/app/MainWindowModel.h"
-#include "core/lighting/PreviewEngine.h"
 
 #include <QImage>
 #include <QPixmap>
@@ -39,6 +38,20 @@ class CPictureStatic;
 class CTrayIcon;
 class QtUiSink;
 
+// The changes in the window's life that the application object hears of.
+enum class WindowState {
+    kHiddenInTray,      // start-up finished; the window waits hidden behind the tray icon
+    kShown,             // the window was opened
+    kHidden,            // the window was hidden after being shown
+    kKeyboardConnected, // the keyboard arrived and was read
+    kKeyboardLost,      // the keyboard went away
+    kClosing,           // the close sequence reached its end
+};
+
+// The state's name as the program traces it ("hidden-in-tray", "shown", "hidden",
+// "keyboard-connected", "keyboard-lost", "closing").
+std::string_view WindowStateName(WindowState state);
+
 class CVarnelDlg : public CBaseDialog, public MainWindowView {
     Q_OBJECT
 
@@ -50,9 +63,8 @@ public:
         // Close sequence, last step: stop the device threads, save what must be saved and end
         // the event loop.
         std::function<void()> quit;
-        // Called on every change of the window's life: "hidden-in-tray" (start-up finished),
-        // "shown", "hidden", "keyboard-connected", "keyboard-lost", "closing".
-        std::function<void(std::string_view state)> stateChanged;
+        // Called on every change of the window's life.
+        std::function<void(WindowState state)> stateChanged;
         // Opens the key assignment dialog for `record` of the working image.
         std::function<void(KeyButtonId button, std::size_t record, bool isG9)> openKeyDialog;
     };
@@ -81,9 +93,11 @@ public:
 
     // A private message from the sink, a second instance or the window itself.
     std::intptr_t HandleMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
-    // Starts timer `id` with the period `milliseconds` (one-shot for 1051 and 1053); a period
-    // of 0 or less stops it.
+    // Starts (or restarts) timer `id` with the period `milliseconds` (one-shot for 1051 and
+    // 1053). A period of 0 or less fires as soon as the event loop runs, as the keyboard's
+    // notifications ask for.
     void StartTimer(int id, int milliseconds);
+    void StopTimer(int id);
     bool TimerActive(int id) const;
     // The tray picture the device threads asked for; kept until the tray icon exists.
     void SetTrayIconResource(int resourceId);
@@ -122,6 +136,7 @@ public:
     void SetProfileButtons(int selected) override;
     void SetSwitchCaption(const std::string& caption) override;
     void SetFlip(int flip) override;
+    void PaintKeyColours(std::span<const KeyButtonColour> colours) override;
     void RefreshLightingPanel() override;
     void RefreshProfileMenu() override;
     bool CloseSubDialogs() override;
@@ -157,12 +172,10 @@ private:
     void ApplyLanguage();
     void CreateTrayIcon();
     void OnTimer(int id);
-    void PreviewTick();
-    void ClearKeyTints();
     void OpenHelp();
     void OpenLink();
     void TrayCommand(std::uint32_t command);
-    void NotifyState(std::string_view state);
+    void NotifyState(WindowState state);
 
     AppCore& m_core;
     QtUiSink& m_sink;
@@ -187,9 +200,6 @@ private:
     int m_busyStarts = 0;
 
     std::map<int, QTimer*> m_timers;
-    PreviewEngine m_preview;
-    int m_previewEffect = -1;
-    bool m_tinted = false;
 
     std::unique_ptr<CTrayIcon> m_tray;
     int m_trayIconId;

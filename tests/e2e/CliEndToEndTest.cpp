@@ -2,6 +2,8 @@
 // memory lives in a state file in a temporary folder, so that successive runs see one keyboard.
 // The config and data homes point into the same folder: no test touches the user's own.
 
+#include "core/lighting/KeyColourTable.h"
+#include "core/lighting/UserModeFile.h"
 #include "platform/sim/SimKeyboard.h"
 
 #include <gtest/gtest.h>
@@ -327,6 +329,57 @@ TEST_F(CliTest, KeyColoursGoToTheirProfilesAddressesGreenRedBlue) {
     const Result noLight = Run({State(), "key-colour", "Mute", "112233"});
     EXPECT_EQ(noLight.status, 2);
     EXPECT_NE(noLight.err.find("has no light"), std::string::npos);
+}
+
+TEST_F(CliTest, LightingResetRestoresTheUserModesAndSendsTheirKeyColours) {
+    Ok({State(), "info"});
+    // Edited user modes of profiles 1 and 2, and a key painted on the keyboard.
+    const fs::path user = Path("data") / "Brasslane";
+    fs::create_directories(user);
+    const std::string edited = "[PRESENTMODE]\nmode=4\n[Mode4]\n64=1,2,3,1\n";
+    WriteText(user / "UserDengColor_0.userd", edited);
+    WriteText(user / "UserDengColor_1.userd", edited);
+    Ok({State(), "key-colour", "--profile", "2", "A", "010203"});
+    const auto before = Keyboard().KeyColours();
+
+    Ok({State(), "--trace", Path("trace.txt").string(), "lighting", "reset", "--profile", "2"});
+    const fs::path installed = fs::path(BRASSLANECTL).parent_path() / "Skins" / "UserDengColor_3.userd";
+    ASSERT_TRUE(fs::exists(installed));
+    EXPECT_TRUE(ReadText(user / "UserDengColor_1.userd") == ReadText(installed)) << "profile 2's modes not restored";
+    EXPECT_EQ(ReadText(user / "UserDengColor_0.userd"), edited);
+
+    // Profile 2's keys show the installed default's current mode; the other profiles keep theirs.
+    const UserModeFile defaults(installed);
+    const int mode = defaults.ReadCurrentMode();
+    const auto after = Keyboard().KeyColours();
+    std::vector<int> wrongKeys;
+    for (const std::uint8_t index : KeyButtonColourIndices()) {
+        const Rgb colour = defaults.ReadKeyEntry(mode, index).colour;
+        const std::size_t at = 512 + std::size_t{index} * 3;
+        if (after[at] != colour.green || after[at + 1] != colour.red || after[at + 2] != colour.blue) {
+            wrongKeys.push_back(index);
+        }
+    }
+    EXPECT_TRUE(wrongKeys.empty()) << wrongKeys.size() << " keys do not show the default mode";
+    EXPECT_TRUE(std::equal(after.begin(), after.begin() + 512, before.begin()));
+    EXPECT_TRUE(std::equal(after.begin() + 1024, after.end(), before.begin() + 1024));
+    // The default block comes last, in a transaction of its own.
+    const std::vector<int> commands = AfterConnection(Commands(Trace()));
+    ASSERT_GE(commands.size(), 3U);
+    EXPECT_EQ(std::vector<int>(commands.end() - 3, commands.end()), (std::vector<int>{1, 6, 2}));
+    const auto lighting = Keyboard().Lighting();
+    EXPECT_EQ(std::vector<std::uint8_t>(lighting.begin() + 42, lighting.begin() + 50),
+              (std::vector<std::uint8_t>{1, 5, 2, 0, 0xFF, 0xFF, 0xFF, 0xFF}));
+
+    // A mode file that cannot be replaced: the keyboard is reset all the same, and the exit
+    // status says that a file was not written.
+    fs::remove(user / "UserDengColor_0.userd");
+    fs::create_directories(user / "UserDengColor_0.userd" / "in-the-way");
+    Ok({State(), "lighting", "set", "--effect", "5"});
+    const Result blocked = Run({State(), "lighting", "reset"});
+    EXPECT_EQ(blocked.status, 3);
+    EXPECT_NE(blocked.err.find("user lighting modes of profile 1"), std::string::npos) << blocked.err;
+    EXPECT_EQ(Keyboard().Lighting()[0], 1);
 }
 
 TEST_F(CliTest, ProfileSwitchSendsOnlyTheInformationReadAndWrite) {
