@@ -1,5 +1,6 @@
 #include "ProfileJson.h"
 
+#include "core/base/Keyboard.h"
 #include "core/base/Bytes.h"
 #include "core/base/Utf8.h"
 #include "core/keys/KeyEntry.h"
@@ -26,13 +27,14 @@ namespace brasslane::cli {
 
 namespace {
 
+constexpr std::size_t kGSlotsPerBank = kGKeysPerBank;
+
 using Json = nlohmann::ordered_json;
 
 constexpr std::string_view kFormatName = "brasslane-profile";
 constexpr int kFormatVersion = 1;
 constexpr int kKeyboardProfiles = 3;
 constexpr std::size_t kExtraArea = 3;
-constexpr std::size_t kGKeysPerBank = 9;
 constexpr std::size_t kFlagOffset = 30;
 constexpr std::size_t kChecksumOffset = 31;
 // Bytes 20..29 of the file header are reserved: written as 0, not checked on reading.
@@ -68,7 +70,7 @@ void SetError(std::string* error, std::string text) {
 // --- Document to JSON ----------------------------------------------------------------------
 
 bool IsGSlot(std::size_t slot) {
-    return slot >= kGSlotBankA && slot < kGSlotBankB + kGKeysPerBank;
+    return slot >= kGSlotBankA && slot < kGSlotBankB + kGSlotsPerBank;
 }
 
 std::uint16_t GCodeOf(std::size_t slot) {
@@ -84,7 +86,7 @@ std::uint16_t ImpliedExtra(std::size_t slot, bool gCodes) {
 
 // Do all 18 G-key slots of the area carry their G codes?
 bool AreaHasGCodes(const ProfileImage& image, std::size_t area) {
-    for (std::size_t slot = kGSlotBankA; slot < kGSlotBankB + kGKeysPerBank; ++slot) {
+    for (std::size_t slot = kGSlotBankA; slot < kGSlotBankB + kGSlotsPerBank; ++slot) {
         if (image.Entry(RecordIndex(area, slot)).extra != GCodeOf(slot)) {
             return false;
         }
@@ -619,7 +621,7 @@ private:
     void ReadArea(const Json& object, const std::string& path, std::size_t area, bool gCodesByDefault) {
         const Json* gCodesField = Find(object, "g-codes");
         const bool gCodes = gCodesField != nullptr ? Bool(*gCodesField, Member(path, "g-codes")) : gCodesByDefault;
-        for (std::size_t slot = kGSlotBankA; slot < kGSlotBankB + kGKeysPerBank; ++slot) {
+        for (std::size_t slot = kGSlotBankA; slot < kGSlotBankB + kGSlotsPerBank; ++slot) {
             KeyEntry entry;
             entry.extra = ImpliedExtra(slot, gCodes);
             m_document.image.SetEntry(RecordIndex(area, slot), entry);

@@ -1,5 +1,6 @@
 #include "core/keys/KeyNames.h"
 
+#include "core/base/Keyboard.h"
 #include "core/keys/KeyEntry.h"
 #include "core/keys/KeyTable.h"
 
@@ -13,8 +14,9 @@ namespace brasslane {
 
 namespace {
 
+constexpr std::size_t kGSlotsPerBank = kGKeysPerBank;
+
 constexpr std::string_view kLanguageKeyPrefix = "IDS_KEYBOARD_";
-constexpr std::size_t kGKeysPerBank = 9;
 
 // Case and spaces do not count when a name is read.
 std::string Normal(std::string_view text) {
@@ -163,7 +165,7 @@ std::string SlotName(std::size_t slot) {
     if (slot < kGSlotBankB) {
         return "G" + std::to_string(slot - kGSlotBankA + 1);
     }
-    if (slot < kGSlotBankB + kGKeysPerBank) {
+    if (slot < kGSlotBankB + kGSlotsPerBank) {
         return "G" + std::to_string(slot - kGSlotBankB + 1) + "B";
     }
     return "slot" + std::to_string(slot);
