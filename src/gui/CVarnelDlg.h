@@ -30,13 +30,17 @@ class QTimer;
 
 namespace brasslane {
 class AppCore;
-}
+class FirmwareUpdateModel;
+class ProfileManagerModel;
+} // namespace brasslane
 
 namespace brasslane::gui {
 
 class CAboutDlg;
 class CPictureStatic;
 class CTrayIcon;
+class CVarnel_DlgProfile;
+class CVarnel_DlgUpdate;
 class QtUiSink;
 
 class CVarnelDlg : public CBaseDialog, public MainWindowView {
@@ -51,7 +55,8 @@ public:
         // the event loop.
         std::function<void()> quit;
         // Called on every change of the window's life: "hidden-in-tray" (start-up finished),
-        // "shown", "hidden", "keyboard-connected", "keyboard-lost", "closing".
+        // "shown", "hidden", "keyboard-connected", "keyboard-lost", "closing", "update-dialog"
+        // (the firmware update dialog opened).
         std::function<void(std::string_view state)> stateChanged;
         // Opens the key assignment dialog for `record` of the working image.
         std::function<void(KeyButtonId button, std::size_t record, bool isG9)> openKeyDialog;
@@ -111,6 +116,16 @@ public:
     bool BusyShown() const;
     int BusyFrame() const { return m_busyFrame; }
     int BusyStarts() const { return m_busyStarts; }
+
+    // The profile manager ("FUNC_PROFILES"); created the first time it opens. False when its
+    // pictures are missing (the user was told).
+    bool OpenProfileManager();
+    CVarnel_DlgProfile* ProfileManager() const { return m_profileDlg; }
+    // A command id from another program: 32780 opens the firmware update dialog. False for any
+    // other id.
+    bool HandleCommand(std::uint32_t command);
+    CVarnel_DlgUpdate* UpdateDialog() const { return m_updateDlg; }
+    FirmwareUpdateModel& FirmwareUpdate() { return *m_firmwareUpdate; }
 
     std::optional<KeyDialogRequest> LastKeyDialogRequest() const { return m_lastKeyDialog; }
     // Set by the key assignment dialog while it is open.
@@ -199,6 +214,11 @@ private:
 
     bool m_keyDialogOpen = false;
     std::optional<KeyDialogRequest> m_lastKeyDialog;
+
+    std::unique_ptr<ProfileManagerModel> m_profileManager;
+    CVarnel_DlgProfile* m_profileDlg = nullptr;
+    std::unique_ptr<FirmwareUpdateModel> m_firmwareUpdate;
+    CVarnel_DlgUpdate* m_updateDlg = nullptr;
 };
 
 } // namespace brasslane::gui
