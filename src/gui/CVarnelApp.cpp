@@ -154,13 +154,12 @@ void CVarnelApp::ReadInstanceMessages() {
         return;
     }
     for (const platform::InstanceMessage& message : m_instance->ReadPending()) {
-        if (message.message == platform::kInstanceCommandMessage) {
-            // Outside programs may ask for the firmware update dialog; it is not part of this
-            // program yet, so the request is dropped.
-            continue;
-        }
         if (!m_window) {
             return;
+        }
+        if (message.message == platform::kInstanceCommandMessage) {
+            m_window->HandleCommand(static_cast<std::uint32_t>(message.wParam));
+            continue;
         }
         m_window->HandleMessage(message.message, static_cast<std::uintptr_t>(message.wParam), 0);
     }

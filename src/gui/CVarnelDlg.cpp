@@ -2,6 +2,8 @@
 
 #include "gui/CAboutDlg.h"
 #include "gui/CTrayIcon.h"
+#include "gui/CVarnel_DlgProfile.h"
+#include "gui/CVarnel_DlgUpdate.h"
 #include "gui/FileDialog.h"
 #include "gui/KeyButtonLayout.h"
 #include "gui/MessageBox.h"
@@ -14,7 +16,9 @@
 #include "gui/widgets/SkinPlacement.h"
 
 #include "core/app/AppCore.h"
+#include "core/app/FirmwareUpdateModel.h"
 #include "core/app/MainWindowButtons.h"
+#include "core/app/ProfileManagerModel.h"
 #include "core/base/Messages.h"
 #include "core/profiles/UserFolder.h"
 #include "core/resources/SkinKeys.h"
@@ -28,6 +32,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
+#include <QProcess>
 #include <QTimer>
 #include <QUrl>
 
@@ -161,6 +166,8 @@ std::string_view WindowStateName(WindowState state) {
         return "keyboard-lost";
     case WindowState::kClosing:
         return "closing";
+    case WindowState::kUpdateDialog:
+        return "update-dialog";
     }
     return "unknown";
 }
@@ -168,6 +175,10 @@ std::string_view WindowStateName(WindowState state) {
 CVarnelDlg::CVarnelDlg(AppCore& core, QtUiSink& sink, QWidget* parent)
     : CBaseDialog(parent), m_core(core), m_sink(sink), m_trayIconId(kIconNoKeyboard) {
     m_model = std::make_unique<MainWindowModel>(core, *this);
+    m_profileManager = std::make_unique<ProfileManagerModel>(core, *m_model);
+    m_firmwareUpdate = std::make_unique<FirmwareUpdateModel>(
+        core.Link(), core.Profiles(), core.Ui(),
+        [](const std::filesystem::path& program) { return QProcess::startDetached(ToQString(program), {}); });
     SetSwallowEnterAndEscape(true);
     m_sink.SetMessageParent(this);
     m_sink.SetHandlers({
@@ -278,6 +289,7 @@ void CVarnelDlg::LayOutWindowButtons() {
     connect(Button("CONTROL_CLOSE"), &CPngButton::clicked, this, [this] { m_model->CloseSequence(); });
     connect(Button("CONTROL_MENU"), &CPngButton::clicked, this, [this] { m_backupMenu->popup(QCursor::pos()); });
     connect(Button("FUNC_MACRO"), &CPngButton::clicked, this, [this] { m_model->MacroButton(); });
+    connect(Button("FUNC_PROFILES"), &CPngButton::clicked, this, &CVarnelDlg::OpenProfileManager);
     connect(Button("FUNC_DEFAULT"), &CPngButton::clicked, this, [this] { m_model->RestoreDefaults(); });
     connect(Button("FUNC_SWITCH"), &CPngButton::clicked, this, [this] { m_model->ToggleKeySelectionMode(); });
     connect(Button("LORVEN_LINK"), &CPngButton::clicked, this, &CVarnelDlg::OpenLink);
@@ -670,10 +682,33 @@ bool CVarnelDlg::CloseSubDialogs() {
     if (m_about) {
         m_about->hide();
     }
+    if (m_profileDlg) {
+        m_profileDlg->CloseDialog();
+    }
     m_backupMenu->close();
     m_profileMenu->close();
     if (m_tray && m_tray->Menu()) {
         m_tray->Menu()->close();
+    }
+    return true;
+}
+
+bool CVarnelDlg::OpenProfileManager() {
+    if (m_profileDlg == nullptr) {
+        m_profileDlg = new CVarnel_DlgProfile(m_core, *m_profileManager, this);
+    }
+    return m_profileDlg->Open();
+}
+
+bool CVarnelDlg::HandleCommand(std::uint32_t command) {
+    if (command != kCommandFirmwareUpdate) {
+        return false;
+    }
+    if (m_updateDlg == nullptr) {
+        m_updateDlg = new CVarnel_DlgUpdate(m_core, *m_firmwareUpdate, this);
+    }
+    if (m_updateDlg->Open()) {
+        NotifyState(WindowState::kUpdateDialog);
     }
     return true;
 }

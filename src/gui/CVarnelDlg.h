@@ -29,13 +29,17 @@ class QTimer;
 
 namespace brasslane {
 class AppCore;
-}
+class FirmwareUpdateModel;
+class ProfileManagerModel;
+} // namespace brasslane
 
 namespace brasslane::gui {
 
 class CAboutDlg;
 class CPictureStatic;
 class CTrayIcon;
+class CVarnel_DlgProfile;
+class CVarnel_DlgUpdate;
 class QtUiSink;
 
 // The changes in the window's life that the application object hears of.
@@ -46,10 +50,11 @@ enum class WindowState {
     kKeyboardConnected, // the keyboard arrived and was read
     kKeyboardLost,      // the keyboard went away
     kClosing,           // the close sequence reached its end
+    kUpdateDialog,      // the firmware update dialog opened
 };
 
 // The state's name as the program traces it ("hidden-in-tray", "shown", "hidden",
-// "keyboard-connected", "keyboard-lost", "closing").
+// "keyboard-connected", "keyboard-lost", "closing", "update-dialog").
 std::string_view WindowStateName(WindowState state);
 
 class CVarnelDlg : public CBaseDialog, public MainWindowView {
@@ -125,6 +130,16 @@ public:
     bool BusyShown() const;
     int BusyFrame() const { return m_busyFrame; }
     int BusyStarts() const { return m_busyStarts; }
+
+    // The profile manager ("FUNC_PROFILES"); created the first time it opens. False when its
+    // pictures are missing (the user was told).
+    bool OpenProfileManager();
+    CVarnel_DlgProfile* ProfileManager() const { return m_profileDlg; }
+    // A command id from another program: 32780 opens the firmware update dialog. False for any
+    // other id.
+    bool HandleCommand(std::uint32_t command);
+    CVarnel_DlgUpdate* UpdateDialog() const { return m_updateDlg; }
+    FirmwareUpdateModel& FirmwareUpdate() { return *m_firmwareUpdate; }
 
     std::optional<KeyDialogRequest> LastKeyDialogRequest() const { return m_lastKeyDialog; }
     // Set by the key assignment dialog while it is open.
@@ -209,6 +224,11 @@ private:
 
     bool m_keyDialogOpen = false;
     std::optional<KeyDialogRequest> m_lastKeyDialog;
+
+    std::unique_ptr<ProfileManagerModel> m_profileManager;
+    CVarnel_DlgProfile* m_profileDlg = nullptr;
+    std::unique_ptr<FirmwareUpdateModel> m_firmwareUpdate;
+    CVarnel_DlgUpdate* m_updateDlg = nullptr;
 };
 
 } // namespace brasslane::gui

@@ -4,6 +4,8 @@
 
 #include "core/lighting/KeyColourTable.h"
 #include "core/lighting/UserModeFile.h"
+#include "core/base/Messages.h"
+#include "platform/linux/SingleInstance.h"
 #include "platform/sim/SimKeyboard.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +18,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -23,6 +26,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -80,7 +84,7 @@ protected:
             const std::string entry = *e;
             bool ours = false;
             for (const char* name : {"XDG_CONFIG_HOME=", "XDG_DATA_HOME=", "BRASSLANE_SIM_FAULTS=",
-                                     "BRASSLANE_SYSFS_ROOT=", "BRASSLANE_DEV_ROOT="}) {
+                                     "BRASSLANE_SYSFS_ROOT=", "BRASSLANE_DEV_ROOT=", "XDG_RUNTIME_DIR="}) {
                 ours = ours || entry.starts_with(name);
             }
             if (!ours) {
@@ -89,6 +93,7 @@ protected:
         }
         env.push_back("XDG_CONFIG_HOME=" + (m_folder / "config").string());
         env.push_back("XDG_DATA_HOME=" + (m_folder / "data").string());
+        env.push_back("XDG_RUNTIME_DIR=" + (m_folder / "run").string());
         env.insert(env.end(), extraEnv.begin(), extraEnv.end());
 
         std::vector<std::string> argv{BRASSLANECTL};
@@ -631,6 +636,7 @@ TEST_F(CliTest, HelpWorksForEveryCommand) {
         {"fwc", "to-json"},
         {"fwc", "from-json"},
         {"keys"},
+        {"firmware-update"},
     };
     for (std::vector<std::string> args : commands) {
         std::string name = "brasslanectl";
@@ -660,6 +666,31 @@ TEST_F(CliTest, KeysListsNamesThatTheOtherCommandsAccept) {
     const Result shown = Ok({"fwc", "show", Path("new.fwc").string()});
     EXPECT_NE(shown.out.find("Profile 3\n  every key has its default function\nMacros: 0\n"), std::string::npos)
         << shown.out;
+}
+
+TEST_F(CliTest, FirmwareUpdateAsksTheRunningAppAndFailsWithoutOne) {
+    fs::create_directories(Path("run"));
+    fs::permissions(Path("run"), fs::perms::owner_all);
+    const Result none = Run({"firmware-update"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_NE(none.err.find("not running"), std::string::npos) << none.err;
+
+    // A stand-in for the running app: it takes the lock and listens where the app would.
+    platform::SingleInstance app(Path("run"));
+    ASSERT_TRUE(app.TryBecomeFirst());
+    std::vector<platform::InstanceMessage> received;
+    std::thread listener([&] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (received.empty() && std::chrono::steady_clock::now() < deadline) {
+            received = app.ReadPending();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    const Result asked = Run({"firmware-update"});
+    listener.join();
+    EXPECT_EQ(asked.status, 0) << asked.err;
+    EXPECT_EQ(received,
+              (std::vector<platform::InstanceMessage>{{platform::kInstanceCommandMessage, kCommandFirmwareUpdate}}));
 }
 
 } // namespace

@@ -381,6 +381,21 @@ void MainWindowModel::RebuildProfileMenu() {
     m_view.RefreshProfileMenu();
 }
 
+void MainWindowModel::ShowActiveProfile() {
+    const int active = m_core.State().activeProfile.load();
+    if (active >= 0 && active < kProfileCount) {
+        m_view.SetProfileButtons(active);
+        LightingModel& lighting = m_core.Lighting();
+        lighting.SetProfile(active);
+        lighting.Load(false);
+        if (lighting.SupportsPerKey()) {
+            m_core.KeyColours().LoadMode(active);
+        }
+        m_view.RefreshLightingPanel();
+    }
+    RebuildProfileMenu();
+}
+
 void MainWindowModel::Open() {
     if (m_core.Connection().publishedState.load() != 0) {
         m_view.ShowWindow();

@@ -163,6 +163,9 @@ public:
     bool SwitchProfile(int profile);
     // Rebuilds the profile menu from the active profile and tells the view.
     void RebuildProfileMenu();
+    // The active profile was changed elsewhere (the profile manager): marks its profile button,
+    // shows its lighting and rebuilds the profile menu.
+    void ShowActiveProfile();
 
     // "FLIP_1", "FLIP_2": stores 1 - setting and shows it. Returns the new setting.
     int ToggleFlip();
