@@ -1,6 +1,7 @@
 #include "core/keys/KeyNames.h"
 
 #include "core/base/Keyboard.h"
+#include "core/base/Strings.h"
 #include "core/keys/KeyEntry.h"
 #include "core/keys/KeyTable.h"
 
@@ -132,12 +133,7 @@ std::string ScanCodeName(std::uint32_t code) {
 }
 
 std::optional<std::uint32_t> ParseScanCode(std::string_view text, std::uint32_t maxCode) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
-        text.remove_suffix(1);
-    }
+    text = Trim(text);
     if (text.empty()) {
         return std::nullopt;
     }

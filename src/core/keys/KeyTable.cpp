@@ -600,12 +600,7 @@ std::string GKeyLayoutName(int number) {
 }
 
 std::optional<ScanCode> FindKeyByName(std::string_view name) {
-    while (!name.empty() && (name.front() == ' ' || name.front() == '\t')) {
-        name.remove_prefix(1);
-    }
-    while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) {
-        name.remove_suffix(1);
-    }
+    name = Trim(name);
     if (name.empty()) {
         return std::nullopt;
     }
