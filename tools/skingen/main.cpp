@@ -145,7 +145,7 @@ void CheckKeys(const WindowSkin& skin, std::span<const std::string_view> keys, c
 void CheckMainKeys(const WindowSkin& main) {
     std::vector<std::string> names;
     for (const KeyCap& key : KeyboardKeys()) {
-        names.push_back(KeyLayoutName(key.scanCode));
+        names.push_back(brasslane::KeyLayoutName(key.scanCode));
     }
     for (int g = 1; g <= brasslane::kGKeysPerBank; ++g) {
         names.push_back(brasslane::skin::GKeyLayoutKey(g));
