@@ -94,7 +94,8 @@ bool WriteFileAtomically(const fs::path& path, std::string_view bytes, std::stri
     if (file == nullptr) {
         return Fail(error, "cannot create a file in " + folder.string());
     }
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    // An empty view may carry no pointer at all, which fwrite must not be given.
+    bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     ok = (std::fflush(file) == 0) && ok;
     ok = (std::fclose(file) == 0) && ok;
     ok = ok && Sync(temporary);

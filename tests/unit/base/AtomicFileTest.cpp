@@ -58,6 +58,9 @@ TEST_F(AtomicFileTest, WritesNewFileAndFlushesFileThenFolder) {
     ASSERT_EQ(SyncRecorder::synced.size(), 2u);
     EXPECT_TRUE(SyncRecorder::synced[0].filename().string().starts_with(".profile.fwc."));
     EXPECT_EQ(SyncRecorder::synced[1], file.parent_path());
+
+    ASSERT_TRUE(WriteFileAtomically(file, std::string_view()));
+    EXPECT_EQ(ReadBytes(file), "") << "an empty file replaces the old one";
 }
 
 TEST_F(AtomicFileTest, FailedWriteLeavesTheOldFile) {
