@@ -6,6 +6,7 @@
 #include "gui/KeyButtonLayout.h"
 #include "gui/MessageBox.h"
 #include "gui/QtUiSink.h"
+#include "gui/Varnel_DlgComposite.h"
 #include "gui/widgets/CColorButton.h"
 #include "gui/widgets/CPictureSlider.h"
 #include "gui/widgets/CPictureStatic.h"
@@ -15,6 +16,7 @@
 
 #include "core/app/AppCore.h"
 #include "core/app/MainWindowButtons.h"
+#include "core/keys/KeyTable.h"
 #include "core/base/Messages.h"
 #include "core/lighting/PreviewTables.h"
 #include "core/profiles/UserFolder.h"
@@ -34,6 +36,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <utility>
 
 namespace brasslane::gui {
@@ -457,6 +460,9 @@ void CVarnelDlg::ApplyLanguage() {
     if (m_about) {
         m_about->ApplyLanguage();
     }
+    if (m_composite != nullptr) {
+        m_composite->ApplyLanguage();
+    }
     RefreshKeyButtons();
 }
 
@@ -687,6 +693,9 @@ bool CVarnelDlg::CloseSubDialogs() {
     if (m_tray && m_tray->Menu()) {
         m_tray->Menu()->close();
     }
+    if (m_composite != nullptr && m_keyDialogOpen) {
+        m_composite->reject();
+    }
     return true;
 }
 
@@ -694,7 +703,51 @@ void CVarnelDlg::OpenKeyDialog(KeyButtonId button, std::size_t record, bool isG9
     m_lastKeyDialog = KeyDialogRequest{button, record, isG9};
     if (m_hooks.openKeyDialog) {
         m_hooks.openKeyDialog(button, record, isG9);
+        return;
     }
+    OpenCompositeDialog(button, record, isG9);
+}
+
+void CVarnelDlg::OpenCompositeDialog(KeyButtonId button, std::size_t record, bool isG9) {
+    if (m_keyDialogOpen) {
+        return;
+    }
+    if (m_composite == nullptr) {
+        auto* dialog = new Varnel_DlgComposite(
+            {m_core.Working(), m_core.Text(), m_core.Ui(), m_core.Settings(), m_core.Paths().compositeSkin}, this);
+        std::string missing;
+        if (!dialog->Initialise(&missing)) {
+            delete dialog;
+            std::fprintf(stderr, "brasslane: the key dialog cannot open: %s is missing or damaged\n", missing.c_str());
+            return;
+        }
+        connect(dialog, &Varnel_DlgComposite::Applied, this, [this] { m_model->KeyDialogApplied(); });
+        connect(dialog, &Varnel_DlgComposite::Closed, this, [this] {
+            SetKeyDialogOpen(false);
+            if (m_keyDialogButton != nullptr) {
+                m_keyDialogButton->setDown(false);
+                m_keyDialogButton = nullptr;
+            }
+            RefreshKeyButtons();
+            activateWindow();
+        });
+        m_composite = dialog;
+    }
+    CPngButton* widget = KeyButton(button);
+    QRect area(mapToGlobal(rect().center()), QSize(1, 1));
+    QString name;
+    if (widget != nullptr) {
+        area = QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size());
+        widget->setDown(true);
+        m_keyDialogButton = widget;
+    }
+    if (button.kind == KeyButtonId::Kind::kGKey) {
+        name = QStringLiteral("G%1").arg(button.gKey);
+    } else {
+        name = QString::fromStdString(KeyDisplayName(button.scanCode, m_core.Text()));
+    }
+    SetKeyDialogOpen(true);
+    m_composite->Open(record, isG9, area, name);
 }
 
 void CVarnelDlg::ShowWindow() {

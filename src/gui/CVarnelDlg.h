@@ -38,6 +38,7 @@ class CAboutDlg;
 class CPictureStatic;
 class CTrayIcon;
 class QtUiSink;
+class Varnel_DlgComposite;
 
 class CVarnelDlg : public CBaseDialog, public MainWindowView {
     Q_OBJECT
@@ -53,7 +54,8 @@ public:
         // Called on every change of the window's life: "hidden-in-tray" (start-up finished),
         // "shown", "hidden", "keyboard-connected", "keyboard-lost", "closing".
         std::function<void(std::string_view state)> stateChanged;
-        // Opens the key assignment dialog for `record` of the working image.
+        // Opens the key assignment dialog for `record` of the working image instead of the
+        // window's own key dialog.
         std::function<void(KeyButtonId button, std::size_t record, bool isG9)> openKeyDialog;
     };
 
@@ -113,8 +115,10 @@ public:
     int BusyStarts() const { return m_busyStarts; }
 
     std::optional<KeyDialogRequest> LastKeyDialogRequest() const { return m_lastKeyDialog; }
-    // Set by the key assignment dialog while it is open.
+    // Set while the key assignment dialog is open.
     void SetKeyDialogOpen(bool open) { m_keyDialogOpen = open; }
+    // The key assignment dialog, once a key click has made it; null before.
+    Varnel_DlgComposite* CompositeDialog() const { return m_composite; }
 
     // MainWindowView.
     void RefreshKeyButtons() override;
@@ -163,6 +167,7 @@ private:
     void OpenLink();
     void TrayCommand(std::uint32_t command);
     void NotifyState(std::string_view state);
+    void OpenCompositeDialog(KeyButtonId button, std::size_t record, bool isG9);
 
     AppCore& m_core;
     QtUiSink& m_sink;
@@ -198,6 +203,8 @@ private:
     std::unique_ptr<QMenu> m_profileMenu;
 
     bool m_keyDialogOpen = false;
+    Varnel_DlgComposite* m_composite = nullptr;
+    CPngButton* m_keyDialogButton = nullptr; // shown pressed while its dialog is open
     std::optional<KeyDialogRequest> m_lastKeyDialog;
 };
 
