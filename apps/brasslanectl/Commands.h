@@ -38,4 +38,8 @@ ExitCode FwcToJson(const std::string& file, const std::optional<std::string>& ou
 ExitCode FwcFromJson(const std::string& in, const std::string& out);
 ExitCode ListKeys();
 
+// Asks the running desktop app to open its firmware update dialog (FirmwareUpdateCommand.cpp).
+// kKeyboard when no copy of the app is running or it did not take the request.
+ExitCode FirmwareUpdate();
+
 } // namespace brasslane::cli

@@ -4,6 +4,7 @@
 #include "core/device/KeyboardFinder.h"
 #include "core/keys/MacroBlob.h"
 #include "core/lighting/EffectList.h"
+#include "core/profiles/WriteSequence.h"
 
 #include <array>
 #include <cstdio>
@@ -190,12 +191,9 @@ ExitCode Restore(Session& session, const std::string& file) {
                           " bytes of the keyboard's memory, which holds " + std::to_string(capacity));
     }
 
-    // The write sequence goes on after a failed command and reports only its last key map, so
-    // every failure on the way is counted here.
-    const std::size_t failuresBefore = session.Trace().Failures();
-    const bool written = session.Store().TakeSnapshotAndUpload(true);
-    if (!written || session.Trace().Failures() != failuresBefore) {
-        return Report(ExitCode::kKeyboard, "restore: writing to the keyboard", session.FailureText());
+    const WriteResult written = session.Store().TakeSnapshotAndUpload(true);
+    if (!written) {
+        return Report(ExitCode::kKeyboard, "restore: writing to the keyboard", WriteResultText(written));
     }
     const std::size_t macros = working.image.macros.size();
     std::cout << "Wrote the three profiles and " << macros << (macros == 1 ? " macro" : " macros") << " of " << file

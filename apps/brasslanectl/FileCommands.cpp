@@ -1,9 +1,9 @@
 #include "Commands.h"
 
-#include "KeyNames.h"
 #include "ProfileJson.h"
 #include "ProfileListing.h"
 
+#include "core/keys/KeyNames.h"
 #include "core/lighting/KeyColourTable.h"
 #include "core/base/AtomicFile.h"
 #include "core/profiles/ProfileFile.h"

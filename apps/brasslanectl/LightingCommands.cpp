@@ -1,7 +1,6 @@
 #include "Commands.h"
 
-#include "KeyNames.h"
-
+#include "core/keys/KeyNames.h"
 #include "core/lighting/KeyColourTable.h"
 #include "core/lighting/LightingModel.h"
 #include "core/lighting/LightingPanelRules.h"
@@ -292,10 +291,22 @@ ExitCode LightingReset(Session& session, std::optional<int> profile) {
     if (const ExitCode loaded = session.LoadLighting(profile); loaded != ExitCode::kSuccess) {
         return loaded;
     }
-    if (const DeviceStatus status = session.Lighting().ResetToDefaults(); status != kStatusSuccess) {
-        return Report(ExitCode::kKeyboard, "lighting reset", DeviceStatusText(status));
+    // The reset reports only its last write, so every failure on the way is counted here.
+    const std::size_t failuresBefore = session.Trace().Failures();
+    const LightingResetResult reset = session.Core().ResetLighting();
+    ExitCode result = ExitCode::kSuccess;
+    if (!reset.modeFileError.empty()) {
+        result = Report(ExitCode::kFile, "lighting reset",
+                        "the user lighting modes of profile " + std::to_string(session.Lighting().State().profile + 1) +
+                            " were not restored: " + reset.modeFileError);
     }
-    return ExitCode::kSuccess;
+    if (reset.status != kStatusSuccess) {
+        return Report(ExitCode::kKeyboard, "lighting reset", DeviceStatusText(reset.status));
+    }
+    if (session.Trace().Failures() != failuresBefore) {
+        return Report(ExitCode::kKeyboard, "lighting reset", session.FailureText());
+    }
+    return result;
 }
 
 ExitCode KeyColour(Session& session, std::optional<int> profile, const std::vector<std::string>& pairs) {

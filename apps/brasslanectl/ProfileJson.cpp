@@ -1,9 +1,8 @@
 #include "ProfileJson.h"
 
-#include "KeyNames.h"
-
 #include "core/base/Bytes.h"
 #include "core/keys/KeyEntry.h"
+#include "core/keys/KeyNames.h"
 #include "core/keys/MacroBlock.h"
 #include "core/profiles/ProfileFile.h"
 

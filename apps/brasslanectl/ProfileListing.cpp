@@ -1,8 +1,7 @@
 #include "ProfileListing.h"
 
-#include "KeyNames.h"
-
 #include "core/keys/KeyAction.h"
+#include "core/keys/KeyNames.h"
 #include "core/keys/MacroBlob.h"
 #include "core/resources/Language.h"
 #include "core/base/Utf8.h"

@@ -1,7 +1,5 @@
 #include "Session.h"
 
-#include "core/device/KeyboardFinder.h"
-#include "core/lighting/LightingModel.h"
 #include "platform/linux/LinuxPaths.h"
 #include "platform/linux/SystemLanguage.h"
 
@@ -9,25 +7,46 @@
 
 namespace brasslane::cli {
 
+namespace {
+
+// Where this run's program files, settings and user folder are, as the desktop app finds them.
+SessionCoreOptions SystemOptions() {
+    SessionCoreOptions options;
+    options.paths =
+        AppPaths::Build(platform::ExecutablePath(), platform::InstalledDataFolder(), platform::UserDataHome());
+    options.settingsFile = SettingsStore::DefaultPath();
+    options.systemLanguage = [] { return SystemLanguageId(); };
+    return options;
+}
+
+} // namespace
+
 ExitCode Report(ExitCode code, std::string_view step, std::string_view text) {
     std::cerr << "brasslanectl: " << step << ": " << text << '\n';
     return code;
 }
 
-Session::Session(GlobalOptions options)
-    : m_options(std::move(options)),
-      m_paths(AppPaths::Build(platform::ExecutablePath(), platform::InstalledDataFolder(), platform::UserDataHome())),
-      m_settings(SettingsStore::DefaultPath()), m_language(m_paths.programFolder, &m_settings, &SystemLanguageId) {}
+Session::Session(GlobalOptions options) : m_options(std::move(options)) {}
 
 Session::~Session() {
     // The link must not report to a trace that is going away.
-    if (m_link) {
-        m_link->SetObserver(nullptr);
+    if (m_core) {
+        m_core->Link().SetObserver(nullptr);
     }
 }
 
+Language& Session::Texts() {
+    if (m_core) {
+        return m_core->Text();
+    }
+    if (!m_setup) {
+        m_setup = std::make_unique<ProgramSetup>(SystemOptions());
+    }
+    return m_setup->Text();
+}
+
 ExitCode Session::OpenBackend() {
-    if (m_backend) {
+    if (m_core) {
         return ExitCode::kSuccess;
     }
     KeyboardBackendOptions options;
@@ -56,11 +75,8 @@ ExitCode Session::OpenBackend() {
         m_trace.SetOutput(&m_traceFile);
     }
 
-    m_link = std::make_unique<DeviceLink>(m_backend->Hid());
-    m_link->SetObserver(&m_trace);
-    m_store = std::make_unique<ProfileStore>(m_working, m_snapshot, m_appState, *m_link, m_connection, m_ui, m_language,
-                                             m_paths.userFolder, m_paths.skinsFolder);
-    m_lighting = std::make_unique<LightingModel>(*m_link, m_connection);
+    m_core = std::make_unique<SessionCore>(SystemOptions(), m_backend->Hid(), m_ui);
+    m_core->Link().SetObserver(&m_trace);
     return ExitCode::kSuccess;
 }
 
@@ -68,7 +84,8 @@ ExitCode Session::Connect() {
     if (const ExitCode opened = OpenBackend(); opened != ExitCode::kSuccess) {
         return opened;
     }
-    switch (SearchKeyboard(*m_link, m_connection)) {
+    const ConnectResult connected = m_core->Connect();
+    switch (connected.search) {
     case SearchResult::kFound:
         break;
     case SearchResult::kNotFound:
@@ -78,9 +95,9 @@ ExitCode Session::Connect() {
     case SearchResult::kEnumerationFailed:
         return Report(ExitCode::kKeyboard, "connecting", "the HID interfaces cannot be listed");
     }
-    if (const DeviceStatus status = ReadConnectionData(*m_link, m_connection); status != kStatusSuccess) {
+    if (connected.reads != kStatusSuccess) {
         return Report(ExitCode::kKeyboard, "reading the default key map and the device information",
-                      DeviceStatusText(status));
+                      DeviceStatusText(connected.reads));
     }
     return ExitCode::kSuccess;
 }
@@ -111,17 +128,18 @@ ExitCode Session::LoadLighting(std::optional<int> profile) {
         index = *profile - 1;
     } else {
         const std::size_t failuresBefore = m_trace.Failures();
-        index = m_store->GetActiveProfile();
+        index = Store().GetActiveProfile();
         if (index < 0) {
             const bool failed = m_trace.Failures() != failuresBefore;
             return Report(ExitCode::kKeyboard, "reading the active profile",
                           failed ? FailureText() : "the keyboard reports a profile it does not have");
         }
     }
-    m_lighting->SetProfile(index);
-    const DeviceStatus status = m_lighting->Load(false);
+    LightingModel& lighting = Lighting();
+    lighting.SetProfile(index);
+    const DeviceStatus status = lighting.Load(false);
     if (status != kStatusSuccess) {
-        const DeviceStatus cause = status == kStatusInfoFailed ? m_lighting->State().lastStatus : status;
+        const DeviceStatus cause = status == kStatusInfoFailed ? lighting.State().lastStatus : status;
         return Report(ExitCode::kKeyboard, "loading the lighting", DeviceStatusText(cause));
     }
     return ExitCode::kSuccess;

@@ -1,20 +1,14 @@
 #pragma once
 
-// Everything one run of brasslanectl works with: the program's paths, settings and language
-// texts, and, for the commands that need it, the keyboard (real or simulated) behind the
-// command link, with the profile store and the lighting model over it.
+// Everything one run of brasslanectl works with: the session core that the desktop app builds
+// too (paths, settings, language texts, and over the keyboard, real or simulated, the command
+// link, the profile store, the lighting model and the per-key colours), and what is the tool's
+// own: the exchange trace, the exit codes and the simulated keyboard's state file.
 
 #include "CliUiSink.h"
 #include "ExchangeTrace.h"
 
-#include "core/app/AppPaths.h"
-#include "core/base/AppState.h"
-#include "core/device/ConnectionState.h"
-#include "core/device/DeviceLink.h"
-#include "core/keys/ProfileImage.h"
-#include "core/profiles/ProfileStore.h"
-#include "core/resources/Language.h"
-#include "core/resources/SettingsStore.h"
+#include "core/app/SessionCore.h"
 #include "platform/KeyboardBackend.h"
 
 #include <fstream>
@@ -22,10 +16,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-
-namespace brasslane {
-class LightingModel;
-}
 
 namespace brasslane::cli {
 
@@ -54,11 +44,13 @@ public:
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    const AppPaths& Paths() const { return m_paths; }
-    Language& Texts() { return m_language; }
+    // The language texts: the session core's once the keyboard was asked for; before that (and
+    // for commands that never need it) those of a setup without the keyboard.
+    Language& Texts();
     UiSink& Ui() { return m_ui; }
 
-    // Creates the backend the options ask for and opens the trace. Nothing is sent yet.
+    // Creates the backend the options ask for, opens the trace and builds the session core over
+    // the backend. Nothing is sent yet.
     ExitCode OpenBackend();
     HidBackend& Hid() { return m_backend->Hid(); }
 
@@ -70,11 +62,13 @@ public:
     // `result`, or kFile when the state could not be saved after a successful command.
     ExitCode Finish(ExitCode result);
 
-    DeviceLink& Link() { return *m_link; }
-    ConnectionState& Connection() { return m_connection; }
-    ProfileStore& Store() { return *m_store; }
-    WorkingImage& Working() { return m_working; }
-    LightingModel& Lighting() { return *m_lighting; }
+    // The session core and its parts; only after OpenBackend succeeded.
+    SessionCore& Core() { return *m_core; }
+    DeviceLink& Link() { return m_core->Link(); }
+    ConnectionState& Connection() { return m_core->Connection(); }
+    ProfileStore& Store() { return m_core->Profiles(); }
+    WorkingImage& Working() { return m_core->Working(); }
+    LightingModel& Lighting() { return m_core->Lighting(); }
     ExchangeTrace& Trace() { return m_trace; }
     // The DeviceStatus of the last failed exchange, in plain words.
     std::string FailureText();
@@ -85,21 +79,13 @@ public:
 
 private:
     GlobalOptions m_options;
-    AppPaths m_paths;
-    SettingsStore m_settings;
-    Language m_language;
     CliUiSink m_ui;
-
     std::unique_ptr<KeyboardBackend> m_backend;
     std::ofstream m_traceFile;
     ExchangeTrace m_trace;
-    std::unique_ptr<DeviceLink> m_link;
-    ConnectionState m_connection;
-    AppState m_appState;
-    WorkingImage m_working;
-    UploadSnapshot m_snapshot;
-    std::unique_ptr<ProfileStore> m_store;
-    std::unique_ptr<LightingModel> m_lighting;
+    std::unique_ptr<SessionCore> m_core;
+    // Only for a run that asks for texts before (or without) the keyboard.
+    std::unique_ptr<ProgramSetup> m_setup;
 };
 
 } // namespace brasslane::cli

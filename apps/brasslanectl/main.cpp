@@ -148,6 +148,7 @@ int Run(int argc, char** argv) {
     fwcFromJson->add_option("OUT", fwcOut, "Profile file to write (.fwc)")->required();
 
     app.add_subcommand("keys", "List every key name the tool accepts, with its scan code");
+    app.add_subcommand("firmware-update", "Ask the running desktop app to open its firmware update window");
 
     try {
         app.parse(argc, argv);
@@ -183,6 +184,9 @@ int Run(int argc, char** argv) {
     }
     if (app.got_subcommand("keys")) {
         return static_cast<int>(ListKeys());
+    }
+    if (app.got_subcommand("firmware-update")) {
+        return static_cast<int>(FirmwareUpdate());
     }
 
     Session session(global);

@@ -119,7 +119,7 @@ bool CVarnelApp::Start(const CommandLine& commandLine, int* exitCode) {
     }
 
     m_sink = std::make_unique<QtUiSink>();
-    AppCoreOptions coreOptions{paths, m_environment.settingsFile, m_environment.systemLanguage};
+    SessionCoreOptions coreOptions{paths, m_environment.settingsFile, m_environment.systemLanguage};
     m_core = std::make_unique<AppCore>(std::move(coreOptions), m_keyboard->Hid(), *m_sink);
     if (commandLine.start) {
         m_core->Connection().firstShow.store(1);
@@ -129,7 +129,7 @@ bool CVarnelApp::Start(const CommandLine& commandLine, int* exitCode) {
     CVarnelDlg::Hooks hooks;
     hooks.releaseInstance = [this] { ReleaseInstance(); };
     hooks.quit = [this] { Finish(); };
-    hooks.stateChanged = [this](std::string_view state) { OnState(state); };
+    hooks.stateChanged = [this](WindowState state) { OnState(state); };
     m_window->SetHooks(std::move(hooks));
     if (!m_window->Initialise()) {
         // A missing skin picture ends the program quietly.
@@ -154,13 +154,12 @@ void CVarnelApp::ReadInstanceMessages() {
         return;
     }
     for (const platform::InstanceMessage& message : m_instance->ReadPending()) {
-        if (message.message == platform::kInstanceCommandMessage) {
-            // Outside programs may ask for the firmware update dialog; it is not part of this
-            // program yet, so the request is dropped.
-            continue;
-        }
         if (!m_window) {
             return;
+        }
+        if (message.message == platform::kInstanceCommandMessage) {
+            m_window->HandleCommand(static_cast<std::uint32_t>(message.wParam));
+            continue;
         }
         m_window->HandleMessage(message.message, static_cast<std::uintptr_t>(message.wParam), 0);
     }
@@ -200,12 +199,13 @@ void CVarnelApp::Abandon() {
     ReleaseInstance();
 }
 
-void CVarnelApp::OnState(std::string_view state) {
+void CVarnelApp::OnState(WindowState state) {
     if (m_environment.traceStates) {
-        std::printf("brasslane: state %.*s\n", static_cast<int>(state.size()), state.data());
+        const std::string_view name = WindowStateName(state);
+        std::printf("brasslane: state %.*s\n", static_cast<int>(name.size()), name.data());
         std::fflush(stdout);
     }
-    if (state == "hidden-in-tray" && m_environment.exitAfterInit) {
+    if (state == WindowState::kHiddenInTray && m_environment.exitAfterInit) {
         const auto elapsed =
             std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - m_started).count();
         std::printf("brasslane: start-up finished after %lld us\n", static_cast<long long>(elapsed));

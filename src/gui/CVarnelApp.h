@@ -26,6 +26,7 @@ class SingleInstance;
 namespace brasslane::gui {
 
 class CVarnelDlg;
+enum class WindowState;
 class QtUiSink;
 
 // Where the program runs and what it may touch; FromSystem() in the program, temporary folders
@@ -53,7 +54,7 @@ struct VarnelAppEnvironment {
 class CVarnelApp {
 public:
     // Called with each state the window goes through (see CVarnelDlg::Hooks::stateChanged).
-    using StateObserver = std::function<void(std::string_view state)>;
+    using StateObserver = std::function<void(WindowState state)>;
 
     explicit CVarnelApp(VarnelAppEnvironment environment);
     ~CVarnelApp();
@@ -90,7 +91,7 @@ private:
     void Finish();
     // Start-up failed after the threads may have started: stop them, give up the instance.
     void Abandon();
-    void OnState(std::string_view state);
+    void OnState(WindowState state);
 
     VarnelAppEnvironment m_environment;
     std::chrono::steady_clock::time_point m_started;

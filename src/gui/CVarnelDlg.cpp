@@ -2,6 +2,9 @@
 
 #include "gui/CAboutDlg.h"
 #include "gui/CTrayIcon.h"
+#include "gui/DialogSkinCheck.h"
+#include "gui/CVarnel_DlgProfile.h"
+#include "gui/CVarnel_DlgUpdate.h"
 #include "gui/FileDialog.h"
 #include "gui/KeyButtonLayout.h"
 #include "gui/MessageBox.h"
@@ -15,10 +18,11 @@
 #include "gui/widgets/SkinPlacement.h"
 
 #include "core/app/AppCore.h"
+#include "core/app/FirmwareUpdateModel.h"
 #include "core/app/MainWindowButtons.h"
+#include "core/app/ProfileManagerModel.h"
 #include "core/keys/KeyTable.h"
 #include "core/base/Messages.h"
-#include "core/lighting/PreviewTables.h"
 #include "core/profiles/UserFolder.h"
 #include "core/resources/SkinKeys.h"
 
@@ -31,12 +35,12 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
+#include <QProcess>
 #include <QTimer>
 #include <QUrl>
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <utility>
 
 namespace brasslane::gui {
@@ -48,8 +52,6 @@ constexpr int kBusyPeriodMs = 50;
 constexpr int kBusyHideDelayMs = 100;
 constexpr int kPreviewFirstMs = 100;
 constexpr int kPreviewPeriodMs = 50;
-// F1..F4, which the flip setting enables (0) or disables (1).
-constexpr std::array<ScanCode, 4> kFlipKeys{0x3B, 0x3C, 0x3D, 0x3E};
 
 struct ButtonRule {
     std::string_view key;
@@ -104,7 +106,7 @@ struct PicturePair {
     const char* off;
     const char* on;
 };
-constexpr std::array<PicturePair, 16> kLightingPictures{{
+constexpr std::array<PicturePair, 15> kLightingPictures{{
     {"CONTROL_DengStaPic", "dengup.bmp", "dengdown.bmp"},
     {"CONTROL_BLFXLStaPic", "leftup.bmp", "leftdown.bmp"},
     {"CONTROL_BLFXRStaPic", "rightup.bmp", "rightdown.bmp"},
@@ -120,12 +122,7 @@ constexpr std::array<PicturePair, 16> kLightingPictures{{
     {"CONTROL_LANPIC", "lan.bmp", "lanok.bmp"},
     {"CONTROL_USERgjStaPic1", "user1up.bmp", "user1down.bmp"},
     {"CONTROL_USERgjStaPic2", "user2up.bmp", "user2down.bmp"},
-    {"CONTROL_JDTStatic", nullptr, nullptr},
 }};
-
-bool EndsWith(std::string_view text, std::string_view end) {
-    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
-}
 
 QPixmap LoadPixmap(const std::filesystem::path& folder, const char* name) {
     QImage picture;
@@ -158,9 +155,33 @@ QPixmap DrawBusyFrame(const QSize& size, int frame) {
 
 } // namespace
 
+std::string_view WindowStateName(WindowState state) {
+    switch (state) {
+    case WindowState::kHiddenInTray:
+        return "hidden-in-tray";
+    case WindowState::kShown:
+        return "shown";
+    case WindowState::kHidden:
+        return "hidden";
+    case WindowState::kKeyboardConnected:
+        return "keyboard-connected";
+    case WindowState::kKeyboardLost:
+        return "keyboard-lost";
+    case WindowState::kClosing:
+        return "closing";
+    case WindowState::kUpdateDialog:
+        return "update-dialog";
+    }
+    return "unknown";
+}
+
 CVarnelDlg::CVarnelDlg(AppCore& core, QtUiSink& sink, QWidget* parent)
     : CBaseDialog(parent), m_core(core), m_sink(sink), m_trayIconId(kIconNoKeyboard) {
     m_model = std::make_unique<MainWindowModel>(core, *this);
+    m_profileManager = std::make_unique<ProfileManagerModel>(core, *m_model);
+    m_firmwareUpdate = std::make_unique<FirmwareUpdateModel>(
+        core.Link(), core.Profiles(), core.Ui(),
+        [](const std::filesystem::path& program) { return QProcess::startDetached(ToQString(program), {}); });
     SetSwallowEnterAndEscape(true);
     m_sink.SetMessageParent(this);
     m_sink.SetHandlers({
@@ -204,7 +225,7 @@ bool CVarnelDlg::Initialise() {
     setWindowTitle(Text("MAIN_CAPTION"));
     m_sink.Post(MSG_INIT, kCodeInit, 0);
     HandleMessage(MSG_LANGUAGE, kCodeLang, m_core.Text().CurrentLanguageIndex());
-    SetFlip(m_model->FlipSetting());
+    m_model->ShowFlip();
     StartTimer(kTimerPreview, kPreviewFirstMs);
     return true;
 }
@@ -271,6 +292,7 @@ void CVarnelDlg::LayOutWindowButtons() {
     connect(Button("CONTROL_CLOSE"), &CPngButton::clicked, this, [this] { m_model->CloseSequence(); });
     connect(Button("CONTROL_MENU"), &CPngButton::clicked, this, [this] { m_backupMenu->popup(QCursor::pos()); });
     connect(Button("FUNC_MACRO"), &CPngButton::clicked, this, [this] { m_model->MacroButton(); });
+    connect(Button("FUNC_PROFILES"), &CPngButton::clicked, this, &CVarnelDlg::OpenProfileManager);
     connect(Button("FUNC_DEFAULT"), &CPngButton::clicked, this, [this] { m_model->RestoreDefaults(); });
     connect(Button("FUNC_SWITCH"), &CPngButton::clicked, this, [this] { m_model->ToggleKeySelectionMode(); });
     connect(Button("LORVEN_LINK"), &CPngButton::clicked, this, &CVarnelDlg::OpenLink);
@@ -313,17 +335,22 @@ void CVarnelDlg::LayOutWindowButtons() {
 
 void CVarnelDlg::LayOutLightingControls() {
     const std::filesystem::path folder = m_core.Paths().skinsFolder;
-    for (std::string_view key : skin::kLightingPanelKeys) {
+    for (const skin::LightingPanelControl& entry : skin::kLightingPanelControls) {
+        const std::string_view key = entry.key;
         QWidget* control = nullptr;
-        if (key == "CONTROL_JDTStatic") {
+        switch (entry.kind) {
+        case skin::LightingControlKind::kBusyPicture:
             m_busy = new CPictureStatic(this);
             m_busy->setAttribute(Qt::WA_TransparentForMouseEvents);
             control = m_busy;
-        } else if (key == "CONTROL_XGcombox" || key == "CONTROL_umCombo") {
+            break;
+        case skin::LightingControlKind::kList:
             control = new QComboBox(this);
-        } else if (key == "CONTROL_LightSlider" || key == "CONTROL_SpeedSlider") {
+            break;
+        case skin::LightingControlKind::kBrightnessSlider:
+        case skin::LightingControlKind::kSpeedSlider: {
             // Level pictures: 0.bmp..5.bmp for the brightness, 6.bmp..10.bmp for the speed.
-            const bool brightness = key == "CONTROL_LightSlider";
+            const bool brightness = entry.kind == skin::LightingControlKind::kBrightnessSlider;
             auto* slider = new CPictureSlider(this);
             slider->SetMaximum(brightness ? 5 : 4);
             std::vector<QPixmap> levels;
@@ -333,25 +360,33 @@ void CVarnelDlg::LayOutLightingControls() {
             }
             slider->SetPictures(std::move(levels));
             control = slider;
-        } else if (key.starts_with("CONTROL_Color")) {
+            break;
+        }
+        case skin::LightingControlKind::kColourPreset: {
             auto* preset = new CPngButton(this);
             QImage face;
-            LoadSkinPicture(folder / (std::string(key.substr(std::string_view("CONTROL_").size())) + ".bmp"), face);
+            LoadSkinPicture(folder / entry.face, face);
             Place(*preset, key);
             preset->SetFacePicture(face);
             m_buttons.insert_or_assign(std::string(key), preset);
             control = preset;
-        } else if (key == "CONTROL_Network" || key == "CONTROL_Facebook" || key == "CONTROL_twitter") {
+            break;
+        }
+        case skin::LightingControlKind::kWebButton:
             control = AddButton(key, FaceRule::Push);
-        } else if (EndsWith(key, "Button")) {
+            break;
+        case skin::LightingControlKind::kColourButton:
             control = new CColorButton(this);
-        } else if (EndsWith(key, "Static") || EndsWith(key, "Statc")) {
+            break;
+        case skin::LightingControlKind::kLabel: {
             auto* label = new ColorStatic(this);
             if (key == "CONTROL_RGBStatic") {
                 label->setText(QStringLiteral("RGB"));
             }
             control = label;
-        } else {
+            break;
+        }
+        case skin::LightingControlKind::kPicture: {
             auto* picture = new CPictureStatic(this);
             for (const PicturePair& pair : kLightingPictures) {
                 if (pair.key == key) {
@@ -359,6 +394,8 @@ void CVarnelDlg::LayOutLightingControls() {
                 }
             }
             control = picture;
+            break;
+        }
         }
         // Buttons are placed as they are made; everything else is placed here.
         if (m_buttons.find(key) == m_buttons.end()) {
@@ -470,7 +507,7 @@ std::intptr_t CVarnelDlg::HandleMessage(std::uint32_t message, std::uintptr_t wP
     if (message == MSG_INIT && wParam == kCodeInit) {
         CreateTrayIcon();
         const std::intptr_t result = m_model->OnMessage(message, wParam, lParam);
-        NotifyState("hidden-in-tray");
+        NotifyState(WindowState::kHiddenInTray);
         return result;
     }
     if (message == MSG_LANGUAGE && wParam == kCodeLang) {
@@ -480,9 +517,9 @@ std::intptr_t CVarnelDlg::HandleMessage(std::uint32_t message, std::uintptr_t wP
     }
     const std::intptr_t result = m_model->OnMessage(message, wParam, lParam);
     if (message == MSG_PROFILE_SYNC && wParam == kCodeProf) {
-        NotifyState("keyboard-connected");
+        NotifyState(WindowState::kKeyboardConnected);
     } else if (message == MSG_DEVICE_LOST) {
-        NotifyState("keyboard-lost");
+        NotifyState(WindowState::kKeyboardLost);
     }
     return result;
 }
@@ -528,18 +565,18 @@ void CVarnelDlg::OpenAboutBox() {
 
 void CVarnelDlg::StartTimer(int id, int milliseconds) {
     QTimer*& timer = m_timers[id];
-    if (milliseconds <= 0) {
-        if (timer) {
-            timer->stop();
-        }
-        return;
-    }
     if (timer == nullptr) {
         timer = new QTimer(this);
         timer->setSingleShot(id == kTimerLightingReload || id == kTimerSettingsReset);
         connect(timer, &QTimer::timeout, this, [this, id] { OnTimer(id); });
     }
-    timer->start(milliseconds);
+    timer->start(std::max(milliseconds, 0));
+}
+
+void CVarnelDlg::StopTimer(int id) {
+    if (const auto found = m_timers.find(id); found != m_timers.end() && found->second != nullptr) {
+        found->second->stop();
+    }
 }
 
 bool CVarnelDlg::TimerActive(int id) const {
@@ -557,7 +594,10 @@ void CVarnelDlg::OnTimer(int id) {
         if (m_timers[id]->interval() != kPreviewPeriodMs) {
             m_timers[id]->setInterval(kPreviewPeriodMs);
         }
-        PreviewTick();
+        // A hidden window shows no preview.
+        if (isVisible()) {
+            m_model->PreviewTick();
+        }
         break;
     default:
         m_model->OnTimer(id);
@@ -565,60 +605,23 @@ void CVarnelDlg::OnTimer(int id) {
     }
 }
 
-void CVarnelDlg::PreviewTick() {
-    if (!m_model->LightingSwitchOn() || !isVisible()) {
-        return;
-    }
-    const LightingState& state = m_core.Lighting().State();
-    if (state.effect != m_previewEffect) {
-        m_previewEffect = state.effect;
-        m_preview.RequestReset();
-    }
-    PreviewInput input;
-    input.effect = state.effect;
-    input.colourful = state.colourful;
-    input.direction = state.direction;
-    input.colour = {state.colour.red, state.colour.green, state.colour.blue};
-    const PreviewFrame frame = m_preview.Tick(input);
-    switch (frame.kind) {
-    case PreviewFrameKind::kColours:
-        for (const PreviewKeyInfo& info : PreviewKeyTable()) {
-            CPngButton* button =
-                KeyButton(info.key == kPreviewFnKey ? KeyButtonId::Fn() : KeyButtonId::Key(info.scanCode));
-            if (button == nullptr) {
-                continue;
-            }
-            const std::optional<PreviewRgb> colour = frame[info.key];
-            button->SetTint(colour ? std::optional<QColor>(QColor(colour->red, colour->green, colour->blue))
-                                   : std::nullopt);
+void CVarnelDlg::PaintKeyColours(std::span<const KeyButtonColour> colours) {
+    for (const KeyButtonColour& entry : colours) {
+        if (CPngButton* button = KeyButton(entry.button)) {
+            button->SetTint(
+                entry.colour ? std::optional<QColor>(QColor(entry.colour->red, entry.colour->green, entry.colour->blue))
+                             : std::nullopt);
         }
-        m_tinted = true;
-        break;
-    case PreviewFrameKind::kCleared:
-        ClearKeyTints();
-        break;
-    case PreviewFrameKind::kOwnColours:
-        RefreshKeyButtons();
-        break;
-    case PreviewFrameKind::kSkipped:
-        break;
     }
-}
-
-void CVarnelDlg::ClearKeyTints() {
-    for (const auto& entry : m_keyButtons) {
-        entry.second->SetTint(std::nullopt);
-    }
-    m_tinted = false;
 }
 
 void CVarnelDlg::RefreshKeyButtons() {
-    const bool selectionMode = m_model->KeySelectionMode();
     for (const auto& [id, button] : m_keyButtons) {
         const KeyButtonState state = m_model->ButtonState(id);
         button->SetSelected(state.assigned);
         button->setToolTip(QString::fromStdString(state.caption));
-        if (selectionMode && id.kind != KeyButtonId::Kind::kFn) {
+        SetButtonEnabled(button, state.enabled);
+        if (state.selectionFace) {
             button->SetOverridePicture(state.selectionFlag ? m_colour1 : m_colour0);
         } else {
             button->ClearOverridePicture();
@@ -646,9 +649,6 @@ void CVarnelDlg::SetSwitchCaption(const std::string& caption) {
 void CVarnelDlg::SetFlip(int flip) {
     Button("FLIP_1")->SetSelected(flip == 0);
     Button("FLIP_2")->SetSelected(flip == 1);
-    for (ScanCode code : kFlipKeys) {
-        SetButtonEnabled(KeyButton(KeyButtonId::Key(code)), flip == 0);
-    }
 }
 
 void CVarnelDlg::RefreshLightingPanel() {
@@ -688,6 +688,9 @@ bool CVarnelDlg::CloseSubDialogs() {
     if (m_about) {
         m_about->hide();
     }
+    if (m_profileDlg) {
+        m_profileDlg->CloseDialog();
+    }
     m_backupMenu->close();
     m_profileMenu->close();
     if (m_tray && m_tray->Menu()) {
@@ -695,6 +698,26 @@ bool CVarnelDlg::CloseSubDialogs() {
     }
     if (m_composite != nullptr && m_keyDialogOpen) {
         m_composite->reject();
+    }
+    return true;
+}
+
+bool CVarnelDlg::OpenProfileManager() {
+    if (m_profileDlg == nullptr) {
+        m_profileDlg = new CVarnel_DlgProfile(m_core, *m_profileManager, this);
+    }
+    return m_profileDlg->Open();
+}
+
+bool CVarnelDlg::HandleCommand(std::uint32_t command) {
+    if (command != kCommandFirmwareUpdate) {
+        return false;
+    }
+    if (m_updateDlg == nullptr) {
+        m_updateDlg = new CVarnel_DlgUpdate(m_core, *m_firmwareUpdate, this);
+    }
+    if (m_updateDlg->Open()) {
+        NotifyState(WindowState::kUpdateDialog);
     }
     return true;
 }
@@ -713,12 +736,14 @@ void CVarnelDlg::OpenCompositeDialog(KeyButtonId button, std::size_t record, boo
         return;
     }
     if (m_composite == nullptr) {
-        auto* dialog = new Varnel_DlgComposite(
-            {m_core.Working(), m_core.Text(), m_core.Ui(), m_core.Settings(), m_core.Paths().compositeSkin}, this);
-        std::string missing;
-        if (!dialog->Initialise(&missing)) {
+        const std::filesystem::path layout = m_core.Paths().compositeSkin;
+        const QStringList missing = MissingDialogPictures(layout, Varnel_DlgComposite::RequiredPictures());
+        auto* dialog =
+            new Varnel_DlgComposite({m_core.Working(), m_core.Text(), m_core.Ui(), m_core.Settings(), layout}, this);
+        std::string failed;
+        if (!missing.isEmpty() || !dialog->Initialise(&failed)) {
             delete dialog;
-            std::fprintf(stderr, "brasslane: the key dialog cannot open: %s is missing or damaged\n", missing.c_str());
+            ShowMissingDialogPictures(this, missing.isEmpty() ? QStringList{QString::fromStdString(failed)} : missing);
             return;
         }
         connect(dialog, &Varnel_DlgComposite::Applied, this, [this] { m_model->KeyDialogApplied(); });
@@ -760,16 +785,16 @@ void CVarnelDlg::ShowWindow() {
     if (!TimerActive(kTimerPreview)) {
         StartTimer(kTimerPreview, kPreviewFirstMs);
     }
-    NotifyState("shown");
+    NotifyState(WindowState::kShown);
 }
 
 void CVarnelDlg::HideWindow() {
     const bool wasVisible = isVisible();
     hide();
     // A hidden window shows no preview; the timer would only wake the program for nothing.
-    StartTimer(kTimerPreview, 0);
+    StopTimer(kTimerPreview);
     if (wasVisible) {
-        NotifyState("hidden");
+        NotifyState(WindowState::kHidden);
     }
 }
 
@@ -786,7 +811,7 @@ void CVarnelDlg::ShowBusy(bool show) {
         return;
     }
     QTimer::singleShot(kBusyHideDelayMs, this, [this] {
-        StartTimer(kTimerBusy, 0);
+        StopTimer(kTimerBusy);
         m_busy->hide();
     });
 }
@@ -796,7 +821,7 @@ bool CVarnelDlg::BusyShown() const {
 }
 
 void CVarnelDlg::EndApplication() {
-    NotifyState("closing");
+    NotifyState(WindowState::kClosing);
     if (m_hooks.releaseInstance) {
         m_hooks.releaseInstance();
     }
@@ -842,7 +867,7 @@ void CVarnelDlg::OpenLink() {
     QDesktopServices::openUrl(QUrl(m_link));
 }
 
-void CVarnelDlg::NotifyState(std::string_view state) {
+void CVarnelDlg::NotifyState(WindowState state) {
     if (m_hooks.stateChanged) {
         m_hooks.stateChanged(state);
     }

@@ -10,7 +10,6 @@
 #include "gui/widgets/SkinPictures.h"
 
 #include "core/app/MainWindowModel.h"
-#include "core/lighting/PreviewEngine.h"
 
 #include <QImage>
 #include <QPixmap>
@@ -30,15 +29,34 @@ class QTimer;
 
 namespace brasslane {
 class AppCore;
-}
+class FirmwareUpdateModel;
+class ProfileManagerModel;
+} // namespace brasslane
 
 namespace brasslane::gui {
 
 class CAboutDlg;
 class CPictureStatic;
 class CTrayIcon;
+class CVarnel_DlgProfile;
+class CVarnel_DlgUpdate;
 class QtUiSink;
 class Varnel_DlgComposite;
+
+// The changes in the window's life that the application object hears of.
+enum class WindowState {
+    kHiddenInTray,      // start-up finished; the window waits hidden behind the tray icon
+    kShown,             // the window was opened
+    kHidden,            // the window was hidden after being shown
+    kKeyboardConnected, // the keyboard arrived and was read
+    kKeyboardLost,      // the keyboard went away
+    kClosing,           // the close sequence reached its end
+    kUpdateDialog,      // the firmware update dialog opened
+};
+
+// The state's name as the program traces it ("hidden-in-tray", "shown", "hidden",
+// "keyboard-connected", "keyboard-lost", "closing", "update-dialog").
+std::string_view WindowStateName(WindowState state);
 
 class CVarnelDlg : public CBaseDialog, public MainWindowView {
     Q_OBJECT
@@ -51,9 +69,8 @@ public:
         // Close sequence, last step: stop the device threads, save what must be saved and end
         // the event loop.
         std::function<void()> quit;
-        // Called on every change of the window's life: "hidden-in-tray" (start-up finished),
-        // "shown", "hidden", "keyboard-connected", "keyboard-lost", "closing".
-        std::function<void(std::string_view state)> stateChanged;
+        // Called on every change of the window's life.
+        std::function<void(WindowState state)> stateChanged;
         // Opens the key assignment dialog for `record` of the working image instead of the
         // window's own key dialog.
         std::function<void(KeyButtonId button, std::size_t record, bool isG9)> openKeyDialog;
@@ -83,9 +100,11 @@ public:
 
     // A private message from the sink, a second instance or the window itself.
     std::intptr_t HandleMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
-    // Starts timer `id` with the period `milliseconds` (one-shot for 1051 and 1053); a period
-    // of 0 or less stops it.
+    // Starts (or restarts) timer `id` with the period `milliseconds` (one-shot for 1051 and
+    // 1053). A period of 0 or less fires as soon as the event loop runs, as the keyboard's
+    // notifications ask for.
     void StartTimer(int id, int milliseconds);
+    void StopTimer(int id);
     bool TimerActive(int id) const;
     // The tray picture the device threads asked for; kept until the tray icon exists.
     void SetTrayIconResource(int resourceId);
@@ -114,6 +133,16 @@ public:
     int BusyFrame() const { return m_busyFrame; }
     int BusyStarts() const { return m_busyStarts; }
 
+    // The profile manager ("FUNC_PROFILES"); created the first time it opens. False when its
+    // pictures are missing (the user was told).
+    bool OpenProfileManager();
+    CVarnel_DlgProfile* ProfileManager() const { return m_profileDlg; }
+    // A command id from another program: 32780 opens the firmware update dialog. False for any
+    // other id.
+    bool HandleCommand(std::uint32_t command);
+    CVarnel_DlgUpdate* UpdateDialog() const { return m_updateDlg; }
+    FirmwareUpdateModel& FirmwareUpdate() { return *m_firmwareUpdate; }
+
     std::optional<KeyDialogRequest> LastKeyDialogRequest() const { return m_lastKeyDialog; }
     // Set while the key assignment dialog is open.
     void SetKeyDialogOpen(bool open) { m_keyDialogOpen = open; }
@@ -126,6 +155,7 @@ public:
     void SetProfileButtons(int selected) override;
     void SetSwitchCaption(const std::string& caption) override;
     void SetFlip(int flip) override;
+    void PaintKeyColours(std::span<const KeyButtonColour> colours) override;
     void RefreshLightingPanel() override;
     void RefreshProfileMenu() override;
     bool CloseSubDialogs() override;
@@ -161,12 +191,10 @@ private:
     void ApplyLanguage();
     void CreateTrayIcon();
     void OnTimer(int id);
-    void PreviewTick();
-    void ClearKeyTints();
     void OpenHelp();
     void OpenLink();
     void TrayCommand(std::uint32_t command);
-    void NotifyState(std::string_view state);
+    void NotifyState(WindowState state);
     void OpenCompositeDialog(KeyButtonId button, std::size_t record, bool isG9);
 
     AppCore& m_core;
@@ -192,9 +220,6 @@ private:
     int m_busyStarts = 0;
 
     std::map<int, QTimer*> m_timers;
-    PreviewEngine m_preview;
-    int m_previewEffect = -1;
-    bool m_tinted = false;
 
     std::unique_ptr<CTrayIcon> m_tray;
     int m_trayIconId;
@@ -206,6 +231,11 @@ private:
     Varnel_DlgComposite* m_composite = nullptr;
     CPngButton* m_keyDialogButton = nullptr; // shown pressed while its dialog is open
     std::optional<KeyDialogRequest> m_lastKeyDialog;
+
+    std::unique_ptr<ProfileManagerModel> m_profileManager;
+    CVarnel_DlgProfile* m_profileDlg = nullptr;
+    std::unique_ptr<FirmwareUpdateModel> m_firmwareUpdate;
+    CVarnel_DlgUpdate* m_updateDlg = nullptr;
 };
 
 } // namespace brasslane::gui

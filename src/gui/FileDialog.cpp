@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 
 namespace brasslane::gui {
 
@@ -10,7 +11,14 @@ namespace {
 // Dialogs live on the GUI thread only.
 std::optional<QString> g_nextFileName;
 
-QString Run(QWidget* parent, const QString& folder, QFileDialog::AcceptMode mode) {
+QString Chosen(QFileDialog& dialog) {
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return dialog.selectedFiles().constFirst();
+}
+
+QString Run(QWidget* parent, const QString& folder, QFileDialog::AcceptMode mode, const QString& suggestion = {}) {
     QFileDialog dialog(parent);
     dialog.setAcceptMode(mode);
     dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
@@ -20,13 +28,12 @@ QString Run(QWidget* parent, const QString& folder, QFileDialog::AcceptMode mode
     if (!folder.isEmpty()) {
         dialog.setDirectory(folder);
     }
-    if (mode == QFileDialog::AcceptOpen) {
+    if (!suggestion.isEmpty()) {
+        dialog.selectFile(suggestion);
+    } else if (mode == QFileDialog::AcceptOpen) {
         dialog.selectFile(QStringLiteral("*.fwc"));
     }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return {};
-    }
-    return dialog.selectedFiles().constFirst();
+    return Chosen(dialog);
 }
 
 } // namespace
@@ -47,6 +54,30 @@ QString FileDialog::GetSaveProfileName(QWidget* parent, const QString& folder) {
         return *name;
     }
     return Run(parent, folder, QFileDialog::AcceptSave);
+}
+
+QString FileDialog::GetSaveProfileNameAs(QWidget* parent, const QString& suggestion) {
+    if (std::optional<QString> name = TakeNextFileName()) {
+        return *name;
+    }
+    return Run(parent, QFileInfo(suggestion).absolutePath(), QFileDialog::AcceptSave, suggestion);
+}
+
+QString FileDialog::GetOpenProgramName(QWidget* parent, const QString& folder) {
+    if (std::optional<QString> name = TakeNextFileName()) {
+        return *name;
+    }
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    // Updaters for Linux come without an extension, so every file is offered. (The dialog's
+    // file list shows nothing at all when asked for executable files only.) A file that is no
+    // program is refused when the update starts.
+    dialog.setNameFilters({QStringLiteral("Programs (*)"), QStringLiteral("MyType Files (*.exe)")});
+    if (!folder.isEmpty()) {
+        dialog.setDirectory(folder);
+    }
+    return Chosen(dialog);
 }
 
 void FileDialog::SetNextFileName(const QString& name) {

@@ -22,6 +22,11 @@ public:
     // Asks for a profile file to write (".fwc" added when no extension is typed; an existing
     // file is overwritten only after the user agreed). Empty when cancelled.
     static QString GetSaveProfileName(QWidget* parent, const QString& folder);
+    // The same, offering `suggestion` (a full path) as the file to write.
+    static QString GetSaveProfileNameAs(QWidget* parent, const QString& suggestion);
+    // Asks for a program to run: any file (".exe" files are offered as a second filter),
+    // starting in `folder`. Empty when cancelled.
+    static QString GetOpenProgramName(QWidget* parent, const QString& folder);
 
     // The next dialog returns `name` at once (an empty name counts as cancelled).
     static void SetNextFileName(const QString& name);

@@ -597,6 +597,17 @@ void Varnel_DlgComposite::Finish() {
     emit Closed();
 }
 
+QStringList Varnel_DlgComposite::RequiredPictures() {
+    QStringList pictures;
+    for (const char* stem : {"key", "macro", "macro2", "media", "function"}) {
+        for (const char* state : {"_normal.jpg", "_over.jpg", "_down.jpg"}) {
+            pictures << QString::fromLatin1(stem) + QString::fromLatin1(state);
+        }
+    }
+    pictures << QStringLiteral("macro_disable.jpg") << QStringLiteral("macro2_disable.jpg");
+    return pictures;
+}
+
 const std::vector<QString>& Varnel_DlgComposite::OnScreenKeyboards() {
     static const std::vector<QString> programs{QStringLiteral("onboard"),     QStringLiteral("florence"),
                                                QStringLiteral("squeekboard"), QStringLiteral("matchbox-keyboard"),

@@ -14,6 +14,7 @@
 
 #include <QRect>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <filesystem>
@@ -80,6 +81,8 @@ public:
     // Re-applies every text (a language change).
     void ApplyLanguage();
 
+    // The pictures the dialog cannot open without: the state pictures of its five page sets.
+    static QStringList RequiredPictures();
     // The on-screen keyboards looked for on PATH, in order of preference.
     static const std::vector<QString>& OnScreenKeyboards();
 

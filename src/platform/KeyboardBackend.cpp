@@ -74,7 +74,8 @@ bool ParseSimFaults(std::string_view text, sim::SimFaults& faults, std::string* 
         }
         const std::optional<int> count = hasValue ? ParseCount(value) : std::nullopt;
         const bool known = name == "no-answer" || name == "status-count" || name == "status-after" || name == "late" ||
-                           name == "late-ms" || name == "unplug-after" || name == "latency-us";
+                           name == "late-ms" || name == "unplug-after" || name == "latency-us" ||
+                           name == "refuse-command";
         if (!known) {
             return bad("unknown fault");
         }
@@ -99,6 +100,11 @@ bool ParseSimFaults(std::string_view text, sim::SimFaults& faults, std::string* 
                 return bad("must be at least 1");
             }
             result.unplugAfter = number;
+        } else if (name == "refuse-command") {
+            if (number == 0 || number > 0xFF) {
+                return bad("names a command number, 1 to 255");
+            }
+            result.refusedCommand = static_cast<std::uint8_t>(number);
         } else {
             result.latencyPerReport = std::chrono::microseconds(number);
         }

@@ -51,6 +51,7 @@ enum class BackendError {
 //   unplug-after=N    the keyboard is unplugged once N requests have been answered
 //   latency-us=N      every report takes N microseconds more
 //   fail-writes       every write fails
+//   refuse-command=N  every request with command number N (1..255) is refused (status ff)
 // Spaces around items are ignored; an empty text means no faults. False (and `faults`
 // unchanged) with `error` naming the item on any unknown name or bad number.
 bool ParseSimFaults(std::string_view text, sim::SimFaults& faults, std::string* error);

@@ -2,6 +2,10 @@
 // memory lives in a state file in a temporary folder, so that successive runs see one keyboard.
 // The config and data homes point into the same folder: no test touches the user's own.
 
+#include "core/lighting/KeyColourTable.h"
+#include "core/lighting/UserModeFile.h"
+#include "core/base/Messages.h"
+#include "platform/linux/SingleInstance.h"
 #include "platform/sim/SimKeyboard.h"
 
 #include <gtest/gtest.h>
@@ -11,8 +15,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -20,6 +26,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -77,7 +84,7 @@ protected:
             const std::string entry = *e;
             bool ours = false;
             for (const char* name : {"XDG_CONFIG_HOME=", "XDG_DATA_HOME=", "BRASSLANE_SIM_FAULTS=",
-                                     "BRASSLANE_SYSFS_ROOT=", "BRASSLANE_DEV_ROOT="}) {
+                                     "BRASSLANE_SYSFS_ROOT=", "BRASSLANE_DEV_ROOT=", "XDG_RUNTIME_DIR="}) {
                 ours = ours || entry.starts_with(name);
             }
             if (!ours) {
@@ -86,6 +93,7 @@ protected:
         }
         env.push_back("XDG_CONFIG_HOME=" + (m_folder / "config").string());
         env.push_back("XDG_DATA_HOME=" + (m_folder / "data").string());
+        env.push_back("XDG_RUNTIME_DIR=" + (m_folder / "run").string());
         env.insert(env.end(), extraEnv.begin(), extraEnv.end());
 
         std::vector<std::string> argv{BRASSLANECTL};
@@ -185,16 +193,12 @@ protected:
 
     // A profile with keys of every kind the keyboard keeps, and two macros.
     std::string SampleJson() const {
-        // The keyboard reads key positions 99 and 106 as one key: every key map written carries
-        // the quote key's action at the place of "]", and a backup reads that back as an
-        // assignment. The sample has it already, so that it survives unchanged.
         return R"({
   "format": "brasslane-profile",
   "version": 1,
   "profiles": [
     { "profile": 1, "g-codes": true, "keys": {
         "Esc": { "type": "stop-macro" },
-        "]": { "type": "key", "key": "'" },
         "A": { "type": "key", "key": "B" },
         "CapsLock": { "type": "disabled" },
         "F1": { "type": "macro", "macro": 1 },
@@ -202,11 +206,10 @@ protected:
         "F5": { "type": "media", "function": 7 },
         "F6": { "type": "function", "function": 3 } } },
     { "profile": 2, "g-codes": true, "keys": {
-        "]": { "type": "key", "key": "'" },
         "Q": { "type": "key", "key": "LeftButton" },
         "W": { "type": "key", "key": "RollDown" },
         "E": { "type": "key", "key": "Ctrl" } } },
-    { "profile": 3, "g-codes": true, "keys": { "]": { "type": "key", "key": "'" } } }
+    { "profile": 3, "g-codes": true, "keys": {} }
   ],
   "macros": [
     { "id": 1, "name": "Hello", "repeat": 2, "steps": [
@@ -333,6 +336,57 @@ TEST_F(CliTest, KeyColoursGoToTheirProfilesAddressesGreenRedBlue) {
     EXPECT_NE(noLight.err.find("has no light"), std::string::npos);
 }
 
+TEST_F(CliTest, LightingResetRestoresTheUserModesAndSendsTheirKeyColours) {
+    Ok({State(), "info"});
+    // Edited user modes of profiles 1 and 2, and a key painted on the keyboard.
+    const fs::path user = Path("data") / "Brasslane";
+    fs::create_directories(user);
+    const std::string edited = "[PRESENTMODE]\nmode=4\n[Mode4]\n64=1,2,3,1\n";
+    WriteText(user / "UserDengColor_0.userd", edited);
+    WriteText(user / "UserDengColor_1.userd", edited);
+    Ok({State(), "key-colour", "--profile", "2", "A", "010203"});
+    const auto before = Keyboard().KeyColours();
+
+    Ok({State(), "--trace", Path("trace.txt").string(), "lighting", "reset", "--profile", "2"});
+    const fs::path installed = fs::path(BRASSLANECTL).parent_path() / "Skins" / "UserDengColor_3.userd";
+    ASSERT_TRUE(fs::exists(installed));
+    EXPECT_TRUE(ReadText(user / "UserDengColor_1.userd") == ReadText(installed)) << "profile 2's modes not restored";
+    EXPECT_EQ(ReadText(user / "UserDengColor_0.userd"), edited);
+
+    // Profile 2's keys show the installed default's current mode; the other profiles keep theirs.
+    const UserModeFile defaults(installed);
+    const int mode = defaults.ReadCurrentMode();
+    const auto after = Keyboard().KeyColours();
+    std::vector<int> wrongKeys;
+    for (const std::uint8_t index : KeyButtonColourIndices()) {
+        const Rgb colour = defaults.ReadKeyEntry(mode, index).colour;
+        const std::size_t at = 512 + std::size_t{index} * 3;
+        if (after[at] != colour.green || after[at + 1] != colour.red || after[at + 2] != colour.blue) {
+            wrongKeys.push_back(index);
+        }
+    }
+    EXPECT_TRUE(wrongKeys.empty()) << wrongKeys.size() << " keys do not show the default mode";
+    EXPECT_TRUE(std::equal(after.begin(), after.begin() + 512, before.begin()));
+    EXPECT_TRUE(std::equal(after.begin() + 1024, after.end(), before.begin() + 1024));
+    // The default block comes last, in a transaction of its own.
+    const std::vector<int> commands = AfterConnection(Commands(Trace()));
+    ASSERT_GE(commands.size(), 3U);
+    EXPECT_EQ(std::vector<int>(commands.end() - 3, commands.end()), (std::vector<int>{1, 6, 2}));
+    const auto lighting = Keyboard().Lighting();
+    EXPECT_EQ(std::vector<std::uint8_t>(lighting.begin() + 42, lighting.begin() + 50),
+              (std::vector<std::uint8_t>{1, 5, 2, 0, 0xFF, 0xFF, 0xFF, 0xFF}));
+
+    // A mode file that cannot be replaced: the keyboard is reset all the same, and the exit
+    // status says that a file was not written.
+    fs::remove(user / "UserDengColor_0.userd");
+    fs::create_directories(user / "UserDengColor_0.userd" / "in-the-way");
+    Ok({State(), "lighting", "set", "--effect", "5"});
+    const Result blocked = Run({State(), "lighting", "reset"});
+    EXPECT_EQ(blocked.status, 3);
+    EXPECT_NE(blocked.err.find("user lighting modes of profile 1"), std::string::npos) << blocked.err;
+    EXPECT_EQ(Keyboard().Lighting()[0], 1);
+}
+
 TEST_F(CliTest, ProfileSwitchSendsOnlyTheInformationReadAndWrite) {
     Ok({State(), "--trace", Path("trace.txt").string(), "profile", "2"});
     const std::vector<TraceLine> trace = Trace();
@@ -447,6 +501,48 @@ TEST_F(CliTest, KeyboardThatStopsAnsweringLeavesEveryFileIntact) {
     EXPECT_NE(silent.err.find("no keyboard or no answer"), std::string::npos) << silent.err;
 }
 
+TEST_F(CliTest, RefusedMacroAreaWritesNoKeyMapAndTheNextRestoreWritesTheWholeFile) {
+    // What the sample looks like in the memory of a keyboard that took it at once.
+    WriteText(Path("sample.json"), SampleJson());
+    Ok({"fwc", "from-json", Path("sample.json").string(), Path("sample.fwc").string()});
+    Ok({"--simulate=" + Path("clean.json").string(), "restore", Path("sample.fwc").string()});
+    sim::SimKeyboard clean;
+    std::string error;
+    ASSERT_TRUE(clean.LoadStateFile(Path("clean.json"), &error)) << error;
+
+    // This keyboard holds another configuration, and refuses the sample's macro area.
+    Ok({"fwc", "new", Path("empty.fwc").string()});
+    Ok({State(), "restore", Path("empty.fwc").string()});
+    const auto keyMaps = Keyboard().KeyMaps();
+    const auto macroArea = Keyboard().MacroArea();
+    const Result refused = Run({State(), "--trace", Path("trace.txt").string(), "restore", Path("sample.fwc").string()},
+                               {"BRASSLANE_SIM_FAULTS=refuse-command=10"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("restore: writing to the keyboard: the macro area"), std::string::npos) << refused.err;
+    EXPECT_EQ(refused.out, "");
+    // No key map after the refused macro area: none may play a macro the keyboard lacks.
+    const std::vector<int> commands = AfterConnection(Commands(Trace()));
+    const auto macroWrite = std::find(commands.begin(), commands.end(), 10);
+    ASSERT_NE(macroWrite, commands.end());
+    EXPECT_EQ(std::count(macroWrite, commands.end(), 8), 0);
+    EXPECT_EQ(commands.back(), 2) << "the write is closed";
+    EXPECT_EQ(Keyboard().KeyMaps(), keyMaps);
+    EXPECT_EQ(Keyboard().MacroArea(), macroArea);
+
+    // The fault gone, the same restore leaves the memory as the clean keyboard's, and a backup
+    // reads the file back.
+    Ok({State(), "restore", Path("sample.fwc").string()});
+    EXPECT_EQ(Keyboard().KeyMaps(), clean.KeyMaps());
+    const auto written = Keyboard().MacroArea();
+    const std::size_t length = written[2] | written[3] << 8;
+    EXPECT_GT(length, 16U);
+    EXPECT_TRUE(
+        std::equal(written.begin(), written.begin() + static_cast<std::ptrdiff_t>(length), clean.MacroArea().begin()));
+    Ok({State(), "backup", Path("back.fwc").string()});
+    const Result json = Ok({"fwc", "to-json", Path("back.fwc").string()});
+    EXPECT_EQ(nlohmann::json::parse(json.out), nlohmann::json::parse(SampleJson()));
+}
+
 TEST_F(CliTest, ListFindsTheCommandInterfaceAndNoKeyboardIsExitOne) {
     const Result list = Ok({State(), "list"});
     EXPECT_NE(list.out.find("0c45:7672  7672   command"), std::string::npos) << list.out;
@@ -540,6 +636,7 @@ TEST_F(CliTest, HelpWorksForEveryCommand) {
         {"fwc", "to-json"},
         {"fwc", "from-json"},
         {"keys"},
+        {"firmware-update"},
     };
     for (std::vector<std::string> args : commands) {
         std::string name = "brasslanectl";
@@ -569,6 +666,31 @@ TEST_F(CliTest, KeysListsNamesThatTheOtherCommandsAccept) {
     const Result shown = Ok({"fwc", "show", Path("new.fwc").string()});
     EXPECT_NE(shown.out.find("Profile 3\n  every key has its default function\nMacros: 0\n"), std::string::npos)
         << shown.out;
+}
+
+TEST_F(CliTest, FirmwareUpdateAsksTheRunningAppAndFailsWithoutOne) {
+    fs::create_directories(Path("run"));
+    fs::permissions(Path("run"), fs::perms::owner_all);
+    const Result none = Run({"firmware-update"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_NE(none.err.find("not running"), std::string::npos) << none.err;
+
+    // A stand-in for the running app: it takes the lock and listens where the app would.
+    platform::SingleInstance app(Path("run"));
+    ASSERT_TRUE(app.TryBecomeFirst());
+    std::vector<platform::InstanceMessage> received;
+    std::thread listener([&] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (received.empty() && std::chrono::steady_clock::now() < deadline) {
+            received = app.ReadPending();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    const Result asked = Run({"firmware-update"});
+    listener.join();
+    EXPECT_EQ(asked.status, 0) << asked.err;
+    EXPECT_EQ(received,
+              (std::vector<platform::InstanceMessage>{{platform::kInstanceCommandMessage, kCommandFirmwareUpdate}}));
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "core/keys/ProfileImage.h"
 
 #include <algorithm>
+#include <array>
 #include <mutex>
 
 namespace brasslane {
@@ -13,6 +14,8 @@ namespace brasslane {
 namespace {
 
 constexpr int kGButtonCount = 9;
+// F1..F4, the key buttons a flip setting of 1 disables.
+constexpr std::array<ScanCode, 4> kFlipKeys{0x3B, 0x3C, 0x3D, 0x3E};
 
 bool IsKeyButtonScanCode(ScanCode code) {
     const auto codes = KeyButtonScanCodes();
@@ -59,6 +62,11 @@ std::optional<std::size_t> ButtonSlot(KeyButtonId button) {
         break;
     }
     return std::nullopt;
+}
+
+bool FlipDisables(KeyButtonId button, int flip) {
+    return flip == 1 && button.kind == KeyButtonId::Kind::kKey &&
+           std::find(kFlipKeys.begin(), kFlipKeys.end(), button.scanCode) != kFlipKeys.end();
 }
 
 std::string ButtonCaption(KeyButtonId button, const KeyEntry& entry, std::span<const MacroBlock> macros,

@@ -42,6 +42,10 @@ bool IsKeyButton(KeyButtonId button);
 // slot of bank A for G1..G9 (the bank the window shows). nullopt for Fn and unknown ids.
 std::optional<std::size_t> ButtonSlot(KeyButtonId button);
 
+// Does the flip setting (0 or 1) take the button away? With 1 the keys F1..F4 are disabled;
+// with 0 (and any other value) none is.
+bool FlipDisables(KeyButtonId button, int flip);
+
 // The button's tooltip for its entry: key name (or "G1".."G9") and what it is assigned to.
 std::string ButtonCaption(KeyButtonId button, const KeyEntry& entry, std::span<const MacroBlock> macros,
                           Language& language);

@@ -1,11 +1,13 @@
 #include "core/app/MainWindowModel.h"
 
-#include "core/app/AppCore.h"
+#include "core/app/SessionCore.h"
 #include "core/base/Messages.h"
 #include "core/lighting/KeyColourTable.h"
+#include "core/lighting/PreviewTables.h"
 
 #include <charconv>
 #include <mutex>
+#include <vector>
 
 namespace brasslane {
 
@@ -40,7 +42,7 @@ std::optional<long long> ParseFlip(const std::string& text) {
 
 } // namespace
 
-MainWindowModel::MainWindowModel(AppCore& core, MainWindowView& view)
+MainWindowModel::MainWindowModel(SessionCore& core, MainWindowView& view)
     : m_core(core), m_view(view), m_switch(core.Profiles(), core.Working(), core.Ui(), core.Text(), m_managerFlags,
                                            ProfileSwitchHooks{
                                                [this] { return m_view.IsKeyDialogOpen(); },
@@ -54,6 +56,7 @@ MainWindowModel::MainWindowModel(AppCore& core, MainWindowView& view)
         [this](int) { m_view.RefreshKeyButtons(); },
         [this] { SetModified(false); },
     });
+    m_flip = FlipSetting();
 }
 
 MainWindowModel::~MainWindowModel() {
@@ -76,12 +79,14 @@ KeyButtonState MainWindowModel::ButtonState(KeyButtonId button) {
         return state;
     }
     state.exists = true;
+    state.enabled = !FlipDisables(button, m_flip);
     if (const std::optional<std::size_t> record = RecordOf(button)) {
         WorkingImage& working = m_core.Working();
         std::lock_guard lock(working.lock);
         const KeyEntry entry = working.image.Entry(*record);
         state.assigned = entry.type != 0;
         state.selectionFlag = entry.selection != 0;
+        state.selectionFace = KeySelectionMode();
         state.caption = ButtonCaption(button, entry, working.image.macros, m_core.Text());
     }
     if (PerKeyShown()) {
@@ -115,18 +120,71 @@ int MainWindowModel::FlipSetting() const {
     return ParseFlip(text) == 1 ? 1 : 0;
 }
 
+void MainWindowModel::ShowFlip() {
+    m_flip = FlipSetting();
+    m_view.SetFlip(m_flip);
+    m_view.RefreshKeyButtons();
+}
+
 int MainWindowModel::ToggleFlip() {
     const std::string text = m_core.Settings().ReadString(SettingsStore::kProfilesSection, kFlipKey, "0");
     const std::optional<long long> stored = ParseFlip(text);
     // Only a clean 0 becomes 1; 1 and anything unexpected become 0, repairing the entry.
     const int next = stored == 0 ? 1 : 0;
     if (!m_core.Settings().WriteString(SettingsStore::kProfilesSection, kFlipKey, std::to_string(next))) {
-        const int unchanged = FlipSetting();
-        m_view.SetFlip(unchanged);
-        return unchanged;
+        ShowFlip();
+        return m_flip;
     }
-    m_view.SetFlip(next);
-    return next;
+    m_flip = next;
+    m_view.SetFlip(m_flip);
+    m_view.RefreshKeyButtons();
+    return m_flip;
+}
+
+void MainWindowModel::PreviewTick() {
+    if (!m_core.KeyColours().SwitchOn()) {
+        return;
+    }
+    const LightingModel& lighting = m_core.Lighting();
+    // Every selection starts the preview afresh, also one of the effect already shown.
+    if (lighting.EffectSelections() != m_previewSelections) {
+        m_previewSelections = lighting.EffectSelections();
+        m_preview.RequestReset();
+    }
+    const LightingState& state = lighting.State();
+    PreviewInput input;
+    input.effect = state.effect;
+    input.colourful = state.colourful;
+    input.direction = state.direction;
+    input.colour = {state.colour.red, state.colour.green, state.colour.blue};
+    const PreviewFrame frame = m_preview.Tick(input);
+
+    std::vector<KeyButtonColour> colours;
+    switch (frame.kind) {
+    case PreviewFrameKind::kColours:
+        colours.reserve(kPreviewKeyCount);
+        for (const PreviewKeyInfo& info : PreviewKeyTable()) {
+            const KeyButtonId button = info.key == kPreviewFnKey ? KeyButtonId::Fn() : KeyButtonId::Key(info.scanCode);
+            std::optional<Rgb> colour;
+            if (const std::optional<PreviewRgb> shown = frame[info.key]) {
+                colour = Rgb{shown->red, shown->green, shown->blue};
+            }
+            colours.push_back({button, colour});
+        }
+        m_view.PaintKeyColours(colours);
+        break;
+    case PreviewFrameKind::kCleared:
+        for (const KeyButtonId button : AllKeyButtons()) {
+            colours.push_back({button, std::nullopt});
+        }
+        m_view.PaintKeyColours(colours);
+        break;
+    case PreviewFrameKind::kOwnColours:
+        m_view.RefreshKeyButtons();
+        break;
+    case PreviewFrameKind::kSkipped:
+        break;
+    }
 }
 
 void MainWindowModel::KeyClicked(KeyButtonId button) {
@@ -221,7 +279,7 @@ bool MainWindowModel::RestoreDefaults() {
     m_view.RefreshKeyButtons();
     SetModified(true);
 
-    m_core.Lighting().ResetToDefaults();
+    m_core.ResetLighting();
     m_view.RefreshLightingPanel();
     Apply();
     if (!m_core.KeyColours().SwitchOn()) {
@@ -239,8 +297,8 @@ bool MainWindowModel::Apply() {
         // Both run whatever the first gives: the keyboard is written even when the cache file
         // cannot be, and the edit then stays pending so that Apply can be tried again.
         const bool saved = profiles.SaveToCacheFile(false);
-        const bool written = profiles.TakeSnapshotAndUpload(false);
-        done = saved && written;
+        m_lastWrite = profiles.TakeSnapshotAndUpload(false);
+        done = saved && m_lastWrite.Ok();
         if (done) {
             SetModified(false);
         }
@@ -290,7 +348,6 @@ bool MainWindowModel::Import(const std::filesystem::path& path) {
         return false;
     }
     bool saved = false;
-    bool written = false;
     {
         std::lock_guard lock(m_core.Working().lock);
         // Loading replaces the whole image or nothing, so a file that changed since it was
@@ -300,11 +357,11 @@ bool MainWindowModel::Import(const std::filesystem::path& path) {
             return false;
         }
         saved = profiles.SaveToCacheFile(false);
-        written = profiles.TakeSnapshotAndUpload(true);
+        m_lastWrite = profiles.TakeSnapshotAndUpload(true);
         m_view.RefreshKeyButtons();
     }
     // An import the keyboard did not take stays pending, so that Apply can send it again.
-    SetModified(!(saved && written));
+    SetModified(!(saved && m_lastWrite.Ok()));
     return true;
 }
 
@@ -327,6 +384,21 @@ bool MainWindowModel::SwitchProfile(int profile) {
 void MainWindowModel::RebuildProfileMenu() {
     m_menu.Build(m_core.State().activeProfile.load(), m_core.Profiles().ProfileCacheFile(), m_core.Text());
     m_view.RefreshProfileMenu();
+}
+
+void MainWindowModel::ShowActiveProfile() {
+    const int active = m_core.State().activeProfile.load();
+    if (active >= 0 && active < kProfileCount) {
+        m_view.SetProfileButtons(active);
+        LightingModel& lighting = m_core.Lighting();
+        lighting.SetProfile(active);
+        lighting.Load(false);
+        if (lighting.SupportsPerKey()) {
+            m_core.KeyColours().LoadMode(active);
+        }
+        m_view.RefreshLightingPanel();
+    }
+    RebuildProfileMenu();
 }
 
 void MainWindowModel::Open() {
@@ -371,13 +443,38 @@ void MainWindowModel::OnSettingsReset() {
     }
     SetModified(true);
     SwitchOffSteps();
+
+    // The keyboard may be on another profile than the program after its reset: take its profile
+    // before the lighting is read, so that the panel shows the block every later write goes to.
+    AppState& state = m_core.State();
+    const int known = state.activeProfile.load();
+    state.activeProfile.store(-1);
+    int active = m_core.Profiles().GetActiveProfile();
+    if (active < 0) {
+        // The keyboard did not tell: keep the profile the program had.
+        active = known;
+        state.activeProfile.store(known);
+    }
     LightingModel& lighting = m_core.Lighting();
+    if (active >= 0 && active < kProfileCount) {
+        lighting.SetProfile(active);
+        m_view.SetProfileButtons(active);
+    }
     lighting.Load(false);
     if (lighting.SupportsPerKey()) {
-        m_core.KeyColours().RestoreAllProfiles(lighting.KeyboardProfile());
+        m_core.KeyColours().RestoreAllProfiles(lighting.State().profile);
     }
     m_view.RefreshLightingPanel();
     m_view.RefreshKeyButtons();
+    RebuildProfileMenu();
+}
+
+void MainWindowModel::ReloadLighting() {
+    m_core.Lighting().Load(false);
+    m_view.RefreshLightingPanel();
+    if (PerKeyShown()) {
+        m_view.RefreshKeyButtons();
+    }
 }
 
 std::intptr_t MainWindowModel::OnMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
@@ -400,7 +497,7 @@ std::intptr_t MainWindowModel::OnMessage(std::uint32_t message, std::uintptr_t w
         }
         m_startupFinished = true;
         SetModified(false);
-        m_view.SetFlip(FlipSetting());
+        ShowFlip();
         m_view.SetSwitchCaption(
             m_core.Text().Text(KeySelectionMode() ? "MAIN_SWITCH_COLOR_TEXT" : "MAIN_SWITCH_FUNCTION_TEXT"));
         RebuildProfileMenu();
@@ -426,6 +523,9 @@ std::intptr_t MainWindowModel::OnMessage(std::uint32_t message, std::uintptr_t w
         m_view.SetSwitchCaption(
             m_core.Text().Text(KeySelectionMode() ? "MAIN_SWITCH_COLOR_TEXT" : "MAIN_SWITCH_FUNCTION_TEXT"));
         RebuildProfileMenu();
+        // The effect names are language texts: the panel is built again from a fresh load.
+        m_core.Lighting().Load(false);
+        m_view.RefreshLightingPanel();
         m_view.RefreshKeyButtons();
         return 1;
     default:
@@ -449,11 +549,7 @@ bool MainWindowModel::TrayCommand(std::uint32_t command) {
 bool MainWindowModel::OnTimer(int id) {
     switch (id) {
     case kTimerLightingReload:
-        m_core.Lighting().Load(false);
-        m_view.RefreshLightingPanel();
-        if (PerKeyShown()) {
-            m_view.RefreshKeyButtons();
-        }
+        ReloadLighting();
         return true;
     case kTimerSettingsReset:
         OnSettingsReset();

@@ -8,25 +8,39 @@
 #include "core/app/MainWindowButtons.h"
 #include "core/app/ProfileMenu.h"
 #include "core/app/ProfileSwitch.h"
+#include "core/lighting/PreviewEngine.h"
 #include "core/lighting/Rgb.h"
+#include "core/profiles/WriteSequence.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 
 namespace brasslane {
 
-class AppCore;
+class SessionCore;
 
 // What one button shows, read from the active profile's area of the working image.
 struct KeyButtonState {
     bool exists = false;        // false for an id that names no button of the picture
     bool assigned = false;      // the entry's type is not 0: the button shows its selected face
-    bool selectionFlag = false; // the entry's selection flag (shown only in key-selection mode)
-    std::string caption;        // tooltip: the key's name and what it is assigned to
+    bool selectionFlag = false; // the entry's selection flag
+    // Key-selection mode is on and the button has an entry: it shows the selection face of
+    // selectionFlag instead of its own.
+    bool selectionFace = false;
+    // False for the keys the flip setting takes away (F1..F4 while it is 1).
+    bool enabled = true;
+    std::string caption; // tooltip: the key's name and what it is assigned to
     // The key's colour of the current profile when the lighting switch is on and the keyboard's
     // per-key effect is selected; empty otherwise (and always for G buttons).
+    std::optional<Rgb> colour;
+};
+
+// One key button's colour in a frame of the lighting preview; nullopt clears it.
+struct KeyButtonColour {
+    KeyButtonId button;
     std::optional<Rgb> colour;
 };
 
@@ -41,8 +55,11 @@ public:
     // Marks profile button `selected` (0..2) chosen and the others not; -1 marks none.
     virtual void SetProfileButtons(int selected) = 0;
     virtual void SetSwitchCaption(const std::string& caption) = 0;
-    // Shows the flip setting (0: F1..F4 enabled, D1..D6 disabled; 1: the reverse).
+    // Shows the flip setting on the flip buttons. Which key buttons it disables comes with
+    // the key buttons' state (KeyButtonState::enabled).
     virtual void SetFlip(int flip) = 0;
+    // Paints the listed key buttons with their preview colours; buttons not listed keep theirs.
+    virtual void PaintKeyColours(std::span<const KeyButtonColour> colours) = 0;
     // Redraw the lighting panel from the lighting model and the lighting switch.
     virtual void RefreshLightingPanel() = 0;
     // The profile menu was rebuilt (MainWindowModel::Menu()); update the "FUNC_PROFILES" button.
@@ -67,7 +84,7 @@ public:
 class MainWindowModel {
 public:
     // `core` and `view` must outlive the model. Installs the profile store's sync hooks.
-    MainWindowModel(AppCore& core, MainWindowView& view);
+    MainWindowModel(SessionCore& core, MainWindowView& view);
     ~MainWindowModel();
     MainWindowModel(const MainWindowModel&) = delete;
     MainWindowModel& operator=(const MainWindowModel&) = delete;
@@ -84,8 +101,10 @@ public:
     bool LightingSwitchOn() const;
     const ProfileMenu& Menu() const { return m_menu; }
     ProfileManagerFlags& ManagerFlags() { return m_managerFlags; }
-    // Section "PROFILES" entry "Flip" as the window shows it: 0 or 1 (anything else shows as 0).
+    // Section "PROFILES" entry "Flip" as stored: 0 or 1 (anything else reads as 0).
     int FlipSetting() const;
+    // Reads the flip setting and shows it: the flip buttons and the key buttons it disables.
+    void ShowFlip();
     // True once MSG_INIT has been handled.
     bool StartupFinished() const { return m_startupFinished; }
 
@@ -115,6 +134,8 @@ public:
     // The apply flow. True when nothing was pending or both the cache file and the keyboard were
     // written (the modified flag is then clear); false when something failed (the flag stays).
     bool Apply();
+    // What the last write into the keyboard (by Apply or Import) did: which part failed, if any.
+    const WriteResult& LastWrite() const { return m_lastWrite; }
     // "CONTROL_OK": apply, then hide the window (also when the apply failed: the edit stays
     // pending and Apply enabled).
     void Ok();
@@ -145,9 +166,18 @@ public:
     bool SwitchProfile(int profile);
     // Rebuilds the profile menu from the active profile and tells the view.
     void RebuildProfileMenu();
+    // The active profile was changed elsewhere (the profile manager): marks its profile button,
+    // shows its lighting and rebuilds the profile menu.
+    void ShowActiveProfile();
 
     // "FLIP_1", "FLIP_2": stores 1 - setting and shows it. Returns the new setting.
     int ToggleFlip();
+
+    // One frame of the lighting preview of the selected effect on the key buttons, painted
+    // through the view. Nothing while the lighting switch is off. Every effect selection since
+    // the last frame starts the preview afresh. The view calls it from its preview timer while
+    // the window is shown.
+    void PreviewTick();
 
     // ---- messages and timers
     // A private message; wParam must carry its code (MSG_DEVICE_LOST: 0), else it is ignored.
@@ -158,13 +188,16 @@ public:
     //   MSG_PROFILE_SYNC: reads the keyboard into the working image, marks the active profile,
     //     reads the lighting switch and loads the lighting (with the user modes).
     //   MSG_DEVICE_LOST: asks the view to close its sub-dialogs.
-    //   MSG_LANGUAGE: refreshes the switch caption, menu and tooltips; the view re-applies its
-    //     own texts.
+    //   MSG_LANGUAGE: refreshes the switch caption, menu and tooltips, and loads the lighting
+    //     again so that the panel is rebuilt with the new texts; the view re-applies its own
+    //     texts.
     std::intptr_t OnMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
     // The tray menu's commands: 32771 open, 32774 exit. 32773 (about) is the view's. True when
     // handled.
     bool TrayCommand(std::uint32_t command);
-    // Timers 1051 (lighting changed on the keyboard) and 1053 (keyboard reset its settings).
+    // Timers 1051 (lighting changed on the keyboard) and 1053 (keyboard reset its settings:
+    // every profile's key buttons cleared, the keyboard's own profile taken as the active one
+    // with its lighting, the user modes restored).
     // Other ids are the view's (busy frames, preview) and are ignored here; false for them.
     bool OnTimer(int id);
 
@@ -179,15 +212,20 @@ private:
     void SwitchOffSteps();
     void OnProfileSync();
     void OnSettingsReset();
+    void ReloadLighting();
     bool PerKeyShown() const;
 
-    AppCore& m_core;
+    SessionCore& m_core;
     MainWindowView& m_view;
     ProfileManagerFlags m_managerFlags;
     ProfileMenu m_menu;
     ProfileSwitch m_switch;
     bool m_modified = false;
     bool m_startupFinished = false;
+    WriteResult m_lastWrite;
+    int m_flip = 0; // the flip setting as last shown
+    PreviewEngine m_preview;
+    std::uint64_t m_previewSelections = 0; // the lighting's effect selections the preview has seen
 };
 
 } // namespace brasslane

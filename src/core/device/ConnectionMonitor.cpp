@@ -17,8 +17,10 @@ constexpr auto kSearchInterval = std::chrono::milliseconds(1000);
 } // namespace
 
 ConnectionMonitor::ConnectionMonitor(HidBackend& backend, DeviceLink& link, ConnectionState& state, AppState& app,
-                                     UiSink& ui, TextLookup text)
-    : m_backend(backend), m_link(link), m_state(state), m_app(app), m_ui(ui), m_text(std::move(text)) {}
+                                     UiSink& ui, TextLookup text, WaitClock* clock)
+    : m_backend(backend), m_link(link), m_state(state), m_app(app), m_ui(ui), m_text(std::move(text)),
+      m_ownClock(clock == nullptr ? std::make_unique<SteadyWaitClock>() : nullptr),
+      m_clock(clock != nullptr ? *clock : *m_ownClock) {}
 
 ConnectionMonitor::~ConnectionMonitor() {
     Stop();
@@ -28,20 +30,14 @@ void ConnectionMonitor::Start() {
     if (m_thread.joinable()) {
         return;
     }
-    {
-        std::lock_guard lock(m_mutex);
-        m_stopping = false;
-    }
+    m_stopping.store(false);
     m_running.store(true);
     m_thread = std::thread([this] { Run(); });
 }
 
 void ConnectionMonitor::Stop() {
-    {
-        std::lock_guard lock(m_mutex);
-        m_stopping = true;
-    }
-    m_wake.notify_all();
+    m_stopping.store(true);
+    m_clock.Interrupt();
     if (m_thread.joinable()) {
         m_thread.join();
     }
@@ -52,13 +48,7 @@ bool ConnectionMonitor::IsRunning() const {
 }
 
 bool ConnectionMonitor::Sleep(std::chrono::milliseconds duration) {
-    std::unique_lock lock(m_mutex);
-    return !m_wake.wait_for(lock, duration, [this] { return m_stopping; });
-}
-
-bool ConnectionMonitor::Stopping() {
-    std::lock_guard lock(m_mutex);
-    return m_stopping;
+    return !m_clock.WaitFor(duration, [this] { return m_stopping.load(); });
 }
 
 void ConnectionMonitor::SetStateIcon(int icon) {
@@ -96,7 +86,7 @@ void ConnectionMonitor::Run() {
         return;
     }
     bool firstPass = true;
-    while (!Stopping()) {
+    while (!m_stopping.load()) {
         if (m_link.IsConnected()) {
             // The command device stays as it is until the next successful search replaces it.
             if (!m_backend.IsPresent(m_link.Device().Path())) {

@@ -3,19 +3,19 @@
 // The connection monitor thread: finds the keyboard's command interface, opens it into the
 // command device of DeviceLink, checks every 100 ms that it is still there (searching once a
 // second while it is not), and announces every change of the connection once to the main
-// window through the UiSink.
+// window through the UiSink. Its pauses go through a WaitClock, so tests step it tick by tick.
 
 #include "core/base/AppState.h"
 #include "core/base/UiSink.h"
+#include "core/base/WaitClock.h"
 #include "core/device/ConnectionState.h"
 #include "core/device/DeviceLink.h"
 #include "core/device/HidBackend.h"
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -27,9 +27,10 @@ public:
     // Looks up a language text by key ("MAIN_DEFAULT_MATRIX_PROMPT").
     using TextLookup = std::function<std::string(std::string_view)>;
 
-    // Every reference must outlive the monitor.
+    // Every reference must outlive the monitor, and so must `clock` when one is given; without
+    // one the monitor keeps time with the steady clock.
     ConnectionMonitor(HidBackend& backend, DeviceLink& link, ConnectionState& state, AppState& app, UiSink& ui,
-                      TextLookup text);
+                      TextLookup text, WaitClock* clock = nullptr);
     ~ConnectionMonitor(); // stops the thread
     ConnectionMonitor(const ConnectionMonitor&) = delete;
     ConnectionMonitor& operator=(const ConnectionMonitor&) = delete;
@@ -52,7 +53,6 @@ private:
     bool Probe();
     // Sleeps unless a stop is asked for; false when stopping.
     bool Sleep(std::chrono::milliseconds duration);
-    bool Stopping();
     void SetStateIcon(int icon);
 
     HidBackend& m_backend;
@@ -61,10 +61,10 @@ private:
     AppState& m_app;
     UiSink& m_ui;
     TextLookup m_text;
+    std::unique_ptr<WaitClock> m_ownClock; // the steady clock, when no clock was given
+    WaitClock& m_clock;
 
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    bool m_stopping = false;
+    std::atomic<bool> m_stopping{false};
     std::atomic<bool> m_running{false};
     std::thread m_thread;
 };

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <thread>
 #include <utility>
 
 namespace brasslane {
@@ -45,7 +44,9 @@ void SetFrameChecksum(CommandFrame& frame) {
     WriteU16(frame, 1, static_cast<std::uint16_t>(sum & 0xFFFF));
 }
 
-DeviceLink::DeviceLink(HidBackend& backend) : m_device(backend) {}
+DeviceLink::DeviceLink(HidBackend& backend, WaitClock* clock)
+    : m_ownClock(clock == nullptr ? std::make_unique<SteadyWaitClock>() : nullptr),
+      m_clock(clock != nullptr ? *clock : *m_ownClock), m_device(backend) {}
 
 KeyMapGeometry DeviceLink::Geometry() const {
     return KeyMapGeometry{m_blockSize.load(), m_blockStride.load()};
@@ -206,7 +207,7 @@ DeviceStatus DeviceLink::EndSequence() {
     ResponseFrame answer{};
     // The keyboard needs a moment after the last write of a sequence before it commits it.
     if (IsConnected()) {
-        std::this_thread::sleep_for(kEndSequencePause);
+        m_clock.WaitFor(kEndSequencePause);
     }
     return Exchange(frame, answer);
 }

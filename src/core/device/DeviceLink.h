@@ -4,12 +4,14 @@
 // ResponseFrame read, under the device lock, with timeouts and retries, and one operation per
 // command the keyboard understands.
 
+#include "core/base/WaitClock.h"
 #include "core/device/CHidDevice.h"
 #include "core/device/DeviceStatus.h"
 
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -64,7 +66,9 @@ struct KeyMapGeometry {
 
 class DeviceLink {
 public:
-    explicit DeviceLink(HidBackend& backend);
+    // `clock` (which must outlive the link) times the pause before a sequence ends; without
+    // one the link uses the steady clock. Timeouts of the exchanges are the backend's.
+    explicit DeviceLink(HidBackend& backend, WaitClock* clock = nullptr);
 
     // The command device, opened by the connection monitor (or ConnectKeyboard).
     CHidDevice& Device() { return m_device; }
@@ -119,6 +123,8 @@ private:
     DeviceStatus ChunkedWrite(Command command, std::uint32_t base, std::span<const std::uint8_t> data);
     void DrainLateAnswers();
 
+    std::unique_ptr<WaitClock> m_ownClock; // the steady clock, when none was given
+    WaitClock& m_clock;
     CHidDevice m_device;
     std::atomic<bool> m_connected{false};
     std::atomic<std::uint32_t> m_blockSize{378};

@@ -380,7 +380,8 @@ private:
         const bool constant = (flags & kFlagConstant) != 0;
         const std::uint32_t size = m_globals.reportSize;
         const std::uint32_t count = m_globals.reportCount;
-        if (!constant && count > 0 && (size == 0 || size > 32)) {
+        const bool sizeUsable = size >= 1 && size <= 32;
+        if (!constant && count > 0 && !sizeUsable) {
             return Fail(error, "Report Size " + std::to_string(size) + " of a " + KindName(type) +
                                    " data item is outside 1..32");
         }
@@ -394,8 +395,11 @@ private:
         }
         m_owner.m_reportBits[kind][id] = static_cast<std::uint32_t>(offset + total);
         m_owner.m_reportExists[kind][id] = true;
-        if (constant || total == 0) {
-            return true; // padding: it takes room in the report but names nothing
+        // A constant item without usages is padding: it takes room in the report but names
+        // nothing. One with usages describes controls that are fixed, and like the Windows
+        // parser we list them as capabilities (one that could not be read stays padding).
+        if (total == 0 || (constant && (m_locals.usages.empty() || !sizeUsable))) {
+            return true;
         }
         if (m_owner.m_fields.size() >= kMaxMainItems) {
             return Fail(error, "more than " + std::to_string(kMaxMainItems) + " data items");

@@ -15,8 +15,10 @@ constexpr auto kTraySwitchHold = std::chrono::milliseconds(1);
 
 } // namespace
 
-InputListener::InputListener(HidBackend& backend, const ConnectionState& state, UiSink& ui)
-    : m_backend(backend), m_state(state), m_ui(ui), m_device(backend) {}
+InputListener::InputListener(HidBackend& backend, const ConnectionState& state, UiSink& ui, WaitClock* clock)
+    : m_backend(backend), m_state(state), m_ui(ui),
+      m_ownClock(clock == nullptr ? std::make_unique<SteadyWaitClock>() : nullptr),
+      m_clock(clock != nullptr ? *clock : *m_ownClock), m_device(backend) {}
 
 InputListener::~InputListener() {
     Stop();
@@ -28,7 +30,7 @@ void InputListener::Start() {
     }
     {
         std::lock_guard lock(m_mutex);
-        m_stopping = false;
+        m_stopping.store(false);
     }
     m_running.store(true);
     m_thread = std::thread([this] { Run(); });
@@ -37,11 +39,11 @@ void InputListener::Start() {
 void InputListener::Stop() {
     {
         std::lock_guard lock(m_mutex);
-        m_stopping = true;
+        m_stopping.store(true);
         // Wakes a read blocked without timeout through the device's stop event.
         m_device.Close();
     }
-    m_wake.notify_all();
+    m_clock.Interrupt();
     if (m_thread.joinable()) {
         m_thread.join();
     }
@@ -57,7 +59,7 @@ void InputListener::Run() {
         SearchResult result;
         {
             std::lock_guard lock(m_mutex);
-            if (m_stopping) {
+            if (m_stopping.load()) {
                 break;
             }
             result = FindInterface(m_device, InterfaceRole::kConsumer);
@@ -70,8 +72,7 @@ void InputListener::Run() {
             std::lock_guard lock(m_mutex);
             m_device.Close();
         }
-        std::unique_lock lock(m_mutex);
-        if (m_wake.wait_for(lock, kSearchInterval, [this] { return m_stopping; })) {
+        if (m_clock.WaitFor(kSearchInterval, [this] { return m_stopping.load(); })) {
             break;
         }
     }
@@ -94,7 +95,7 @@ void InputListener::Listen() {
         std::uint16_t usage = 0;
         {
             std::lock_guard lock(m_mutex);
-            if (m_stopping) {
+            if (m_stopping.load()) {
                 return;
             }
             const std::size_t length = std::min<std::size_t>(count, buffer.size());
@@ -137,7 +138,7 @@ void InputListener::StartTrayWorker(int icon) {
         {
             std::lock_guard hold(m_trayMutex);
             m_ui.SetTrayIcon(icon != 0 ? icon : m_state.stateIcon.load());
-            std::this_thread::sleep_for(kTraySwitchHold);
+            m_clock.WaitFor(kTraySwitchHold, [this] { return m_stopping.load(); });
         }
         worker.done.store(true);
     });

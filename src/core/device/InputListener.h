@@ -3,18 +3,19 @@
 // The input listener thread: opens the keyboard's consumer-control interface with its own
 // CHidDevice, blocks reading its input reports, and turns the keyboard's notifications into
 // main-window timers and tray icons. Searches for the interface again once a second when it
-// is missing or has gone.
+// is missing or has gone. Its pauses go through a WaitClock, so tests step it tick by tick.
 
 #include "core/base/UiSink.h"
+#include "core/base/WaitClock.h"
 #include "core/device/CHidDevice.h"
 #include "core/device/ConnectionState.h"
 #include "core/device/HidBackend.h"
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <list>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -22,14 +23,17 @@ namespace brasslane {
 
 class InputListener {
 public:
-    // Every reference must outlive the listener. `state` gives the state icon to return to.
-    InputListener(HidBackend& backend, const ConnectionState& state, UiSink& ui);
+    // Every reference must outlive the listener, and so must `clock` when one is given; without
+    // one the listener keeps time with the steady clock. `state` gives the state icon to
+    // return to.
+    InputListener(HidBackend& backend, const ConnectionState& state, UiSink& ui, WaitClock* clock = nullptr);
     ~InputListener(); // stops the thread
     InputListener(const InputListener&) = delete;
     InputListener& operator=(const InputListener&) = delete;
 
     void Start();
-    // Wakes the thread from its sleep or its blocked read, joins it and every tray worker.
+    // Wakes the thread from its sleep or its blocked read, joins it and every tray worker (a
+    // worker holding the tray-switch flag lets it go at once).
     void Stop();
     // False once the thread has ended (stopped, or the interface list could not be had).
     bool IsRunning() const;
@@ -51,13 +55,15 @@ private:
     HidBackend& m_backend;
     const ConnectionState& m_state;
     UiSink& m_ui;
+    std::unique_ptr<WaitClock> m_ownClock; // the steady clock, when no clock was given
+    WaitClock& m_clock;
     CHidDevice m_device;
 
-    // Guards m_stopping and every Open and Close of m_device, so that Stop's Close never
-    // meets the thread's own Open; a read waits outside it and is woken by that Close.
+    // Guards every Open and Close of m_device and the setting of m_stopping, so that Stop's
+    // Close never meets the thread's own Open; a read waits outside it and is woken by that
+    // Close.
     std::mutex m_mutex;
-    std::condition_variable m_wake;
-    bool m_stopping = false;
+    std::atomic<bool> m_stopping{false};
     std::atomic<bool> m_running{false};
     std::thread m_thread;
 

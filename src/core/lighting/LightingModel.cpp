@@ -92,6 +92,7 @@ DeviceStatus LightingModel::Load(bool onConnection) {
 }
 
 DeviceStatus LightingModel::SelectEffect(int position) {
+    ++m_effectSelections;
     const int type = m_index.TypeAt(position);
     const SelectionWrite what = SelectionWriteOf(type);
     if (what == SelectionWrite::kNothing) {

@@ -62,6 +62,9 @@ public:
     // Selects the effect at `position` of the effect selector. Effects 19 and unknown ones, and
     // positions with no effect, send nothing and leave the state alone (kStatusSuccess).
     DeviceStatus SelectEffect(int position);
+    // How many effect selections there have been (every SelectEffect call counts, the same
+    // effect again included), so that the preview can start the selected effect afresh.
+    std::uint64_t EffectSelections() const { return m_effectSelections; }
     // Brightness control position 0..5 (written as it is); speed control position 0..4
     // (written as 4 - position). Nothing is sent when the value equals the byte the keyboard
     // holds; a byte outside the control's range is rewritten even at the position shown.
@@ -108,6 +111,7 @@ private:
     EffectList m_effects;
     EffectIndexTable m_index;
     int m_keyboardProfile = -1;
+    std::uint64_t m_effectSelections = 0;
     KeyColourTable m_keyColours;
     std::function<void()> m_userModeHook;
     std::function<void()> m_userModeResetHook;

@@ -173,7 +173,7 @@ bool ProfileStore::SaveToCacheFile(bool takeLock, std::string* error) {
     return SaveProfileFile(cache, takeLock, error);
 }
 
-bool ProfileStore::TakeSnapshotAndUpload(bool allProfiles) {
+WriteResult ProfileStore::TakeSnapshotAndUpload(bool allProfiles) {
     std::lock_guard workingLock(m_working.lock);
     // Asked before the snapshot lock is taken: it may need an exchange with the keyboard.
     const int currentProfile = GetActiveProfile();
@@ -189,7 +189,7 @@ bool ProfileStore::TakeSnapshotAndUpload(bool allProfiles) {
         RebuildFileHeader(m_snapshot.image, static_cast<std::uint32_t>(pool.size()));
         m_snapshot.pool = std::move(pool);
     } catch (const std::bad_alloc&) {
-        return false;
+        return WriteResult{WriteFailure::kOutOfMemory};
     }
     return WriteConfiguration(m_snapshot, m_working, allProfiles, currentProfile, m_link, m_connection, m_ui,
                               m_language);

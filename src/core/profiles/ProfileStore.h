@@ -8,6 +8,7 @@
 // so calling them without it is safe too, only no longer atomic with the caller's other steps.
 
 #include "core/profiles/ProfileFile.h"
+#include "core/profiles/WriteSequence.h"
 #include "core/keys/ProfileImage.h"
 
 #include <cstdint>
@@ -84,8 +85,9 @@ public:
 
     // Copies the working image into the upload snapshot with its texts packed into the pool and
     // runs the write sequence on it (all three key maps when `allProfiles`). Returns the write
-    // sequence's result. Caller holds the working lock; the snapshot lock is taken here.
-    bool TakeSnapshotAndUpload(bool allProfiles);
+    // sequence's result: success only when every command of it succeeded, else the part that
+    // failed. Caller holds the working lock; the snapshot lock is taken here.
+    WriteResult TakeSnapshotAndUpload(bool allProfiles);
 
     // Copies the keyboard's three key maps and its macro area into a profile file at `path`.
     // Fails (no file written) when the keyboard does not tell its active profile or a read

@@ -3,6 +3,7 @@
 #include "core/base/UiSink.h"
 #include "core/device/ConnectionState.h"
 #include "core/device/DeviceLink.h"
+#include "core/device/KeyboardFinder.h"
 #include "core/keys/KeyAction.h"
 #include "core/keys/MacroBlob.h"
 #include "core/keys/ProfileImage.h"
@@ -19,9 +20,6 @@ namespace brasslane {
 namespace {
 
 constexpr int kKeyboardProfiles = 3;
-// The keyboard reads these two positions as one key; they must always carry the same action.
-constexpr std::size_t kMirrorSource = 99;
-constexpr std::size_t kMirrorTarget = 106;
 
 using KeyMapBuffer = std::array<std::uint8_t, kKeyMapBufferSize>;
 
@@ -29,29 +27,45 @@ void Show(UiSink& ui, Language& language, std::string_view key) {
     ui.ShowMessage(language.Text(key), "", MessageButtons::kOk);
 }
 
-bool WriteConfigurationLocked(UploadSnapshot& snapshot, WorkingImage& working, bool allProfiles, int currentProfile,
-                              DeviceLink& link, const ConnectionState& connection, UiSink& ui, Language& language) {
+WriteResult Failed(WriteFailure failure, DeviceStatus status = kStatusSuccess, int profile = -1) {
+    return WriteResult{failure, profile, status};
+}
+
+WriteResult WriteConfigurationLocked(UploadSnapshot& snapshot, WorkingImage& working, bool allProfiles,
+                                     int currentProfile, DeviceLink& link, ConnectionState& connection, UiSink& ui,
+                                     Language& language) {
     const bool writeAll = allProfiles || working.allProfilesRequest.load();
     // The keyboard only ever receives profile 0, 1 or 2: an unknown current profile writes nothing.
     if (!writeAll && (currentProfile < 0 || currentProfile >= kKeyboardProfiles)) {
-        return false;
+        return Failed(WriteFailure::kProfileUnknown);
     }
     if (snapshot.image.header.size() < kHeaderBlockSize) {
-        return false;
+        return Failed(WriteFailure::kOutOfMemory); // the snapshot could not be taken
+    }
+    if (!link.IsConnected()) {
+        return Failed(WriteFailure::kKeyboardGone, kStatusNoAnswer);
     }
 
+    // A capacity of 0 fits no macro area at all, not even an empty one with its 16-byte header:
+    // the information block was not read at connection. Read it now rather than call every
+    // configuration too long.
+    if (connection.macroCapacity.load() == 0) {
+        if (const DeviceStatus status = ReadMacroCapacity(link, connection); status != kStatusSuccess) {
+            return Failed(WriteFailure::kCapacityUnknown, status);
+        }
+    }
     const std::span<const MacroBlock> macros = snapshot.image.macros;
     const MacroBlobSizes sizes = MacroBlobSize(macros);
     const std::size_t capacity = connection.macroCapacity.load();
     if (sizes.withoutNames > capacity || sizes.withoutNames > kMaxMacroBlobLength) {
         Show(ui, language, "EXTRA_MACRO_TOO_LONG");
-        return false;
+        return Failed(WriteFailure::kMacrosTooLong);
     }
     const bool withNames = sizes.withNames <= capacity && sizes.withNames <= kMaxMacroBlobLength;
     const std::size_t length = withNames ? sizes.withNames : sizes.withoutNames;
     std::vector<std::uint8_t> blob(length);
     if (!BuildMacroBlob(macros, blob, static_cast<std::uint16_t>(length), withNames)) {
-        return false;
+        return Failed(WriteFailure::kOutOfMemory);
     }
 
     const std::size_t blockSize = std::min<std::size_t>(connection.blockSize.load(), kKeyMapBufferSize);
@@ -65,44 +79,90 @@ bool WriteConfigurationLocked(UploadSnapshot& snapshot, WorkingImage& working, b
     } else {
         profiles = {currentProfile};
     }
+    // Every position is written from the entry of the key its default action names. Where a
+    // keyboard's default map gives two positions the same action (one key read at two places),
+    // both get the same entry and so the same action.
     std::vector<KeyMapBuffer> maps;
     maps.reserve(profiles.size());
     for (int profile : profiles) {
-        KeyMapBuffer map =
-            EncodeKeyMap(defaultMap, keyCount, snapshot.image, static_cast<std::size_t>(profile), working.image.macros);
-        if (keyCount > kMirrorTarget) {
-            KeyAction::At(map, kMirrorSource).Put(map, kMirrorTarget);
+        maps.push_back(EncodeKeyMap(defaultMap, keyCount, snapshot.image, static_cast<std::size_t>(profile),
+                                    working.image.macros));
+    }
+
+    WriteResult result;
+    const auto note = [&result](WriteFailure failure, DeviceStatus status, int profile = -1) {
+        if (status != kStatusSuccess && result.Ok()) {
+            result = Failed(failure, status, profile);
         }
-        maps.push_back(map);
+    };
+    note(WriteFailure::kBegin, link.BeginSequence());
+    const DeviceStatus macroArea = link.WriteMacroArea(blob);
+    note(WriteFailure::kMacroArea, macroArea);
+    // Key maps written after a failed macro area could play macros the keyboard does not have.
+    if (macroArea == kStatusSuccess) {
+        for (std::size_t i = 0; i < profiles.size(); ++i) {
+            note(WriteFailure::kKeyMap,
+                 link.WriteKeyMapBlock(static_cast<std::uint32_t>(profiles[i]),
+                                       std::span<const std::uint8_t>(maps[i]).first(blockSize)),
+                 profiles[i]);
+        }
+    }
+    note(WriteFailure::kEnd, link.EndSequence());
+    if (!result.Ok() && !link.IsConnected()) {
+        result.failure = WriteFailure::kKeyboardGone;
+        result.profile = -1;
     }
 
-    link.BeginSequence();
-    link.WriteMacroArea(blob);
-    DeviceStatus last = kStatusNoAnswer;
-    for (std::size_t i = 0; i < profiles.size(); ++i) {
-        last = link.WriteKeyMapBlock(static_cast<std::uint32_t>(profiles[i]),
-                                     std::span<const std::uint8_t>(maps[i]).first(blockSize));
-    }
-    link.EndSequence();
-
-    if (!withNames) {
+    if (!withNames && macroArea == kStatusSuccess) {
         Show(ui, language, "EXTRA_PROFILE_SPACE_TIGHT");
     }
-    working.allProfilesRequest.store(false);
-    return last == kStatusSuccess;
+    // A request for all three key maps stays until all three were written.
+    if (result.Ok()) {
+        working.allProfilesRequest.store(false);
+    }
+    return result;
 }
 
 } // namespace
 
-bool WriteConfiguration(UploadSnapshot& snapshot, WorkingImage& working, bool allProfiles, int currentProfile,
-                        DeviceLink& link, const ConnectionState& connection, UiSink& ui, Language& language) {
+std::string WriteResultText(const WriteResult& result) {
+    const auto because = [&result](std::string part) {
+        return part + ": " + DeviceStatusText(result.status) + " (status " + std::to_string(result.status) + ")";
+    };
+    switch (result.failure) {
+    case WriteFailure::kNone:
+        return "written";
+    case WriteFailure::kProfileUnknown:
+        return "the keyboard's current profile is not known";
+    case WriteFailure::kCapacityUnknown:
+        return because("the keyboard did not answer when asked for its macro capacity");
+    case WriteFailure::kMacrosTooLong:
+        return "the macros do not fit into the keyboard's memory";
+    case WriteFailure::kOutOfMemory:
+        return "not enough memory for the write";
+    case WriteFailure::kKeyboardGone:
+        return "the keyboard is gone";
+    case WriteFailure::kBegin:
+        return because("the start of the write");
+    case WriteFailure::kMacroArea:
+        return because("the macro area (no key map was written after it)");
+    case WriteFailure::kKeyMap:
+        return because("the key map of profile " + std::to_string(result.profile + 1));
+    case WriteFailure::kEnd:
+        return because("the end of the write");
+    }
+    return "unknown failure";
+}
+
+WriteResult WriteConfiguration(UploadSnapshot& snapshot, WorkingImage& working, bool allProfiles, int currentProfile,
+                               DeviceLink& link, ConnectionState& connection, UiSink& ui, Language& language) {
     try {
         std::lock_guard workingLock(working.lock);
         std::lock_guard snapshotLock(snapshot.lock);
         return WriteConfigurationLocked(snapshot, working, allProfiles, currentProfile, link, connection, ui, language);
     } catch (const std::bad_alloc&) {
         // No memory for the blob or the key maps: the write fails without a message.
-        return false;
+        return Failed(WriteFailure::kOutOfMemory);
     }
 }
 

@@ -5,6 +5,8 @@
 // that the skin generator and the tests that check a skin use the same lists as the dialogs.
 
 #include <array>
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -37,26 +39,103 @@ constexpr auto kMainWindowKeys = std::to_array<std::string_view>({
     "COLOR_R",        "COLOR_G",        "COLOR_B",
 });
 
-// Main window, "BUTTONINFO": the lighting panel.
-constexpr auto kLightingPanelKeys = std::to_array<std::string_view>({
-    "CONTROL_UsbStatic",     "CONTROL_RGBStatic",    "CONTROL_DengStatic",   "CONTROL_DengStaPic",
-    "CONTROL_XGcombox",      "CONTROL_JDTStatic",    "CONTROL_LightStatic",  "CONTROL_LightSlider",
-    "CONTROL_SpeedStatic",   "CONTROL_SpeedSlider",  "CONTROL_BLFXStatic",   "CONTROL_BLFXLStaPic",
-    "CONTROL_BLFXRStaPic",   "CONTROL_BLFXStatic2",  "CONTROL_BLFXLStaPic2", "CONTROL_BLFXRStaPic2",
-    "CONTROL_BLFXStatic3",   "CONTROL_BLFXLStaPic3", "CONTROL_BLFXRStaPic3", "CONTROL_FYYSStatic",
-    "CONTROL_FYYSButton",    "CONTROL_FYSJSStaPic",  "CONTROL_FYSJSStatic",  "CONTROL_FYCFStatic",
-    "CONTROL_FYdjcfStatic",  "CONTROL_FYggcfStatc",  "CONTROL_FYdjcfStaPic", "CONTROL_FYggcfStaPic",
-    "CONTROL_HONGPIC",       "CONTROL_HUANGPIC",     "CONTROL_LVPIC",        "CONTROL_LANPIC",
-    "CONTROL_HXysStatic",    "CONTROL_HXysButton",   "CONTROL_HXsjsStatic",  "CONTROL_HXsjsStaPic",
-    "CONTROL_JTysStatic",    "CONTROL_JTysButton",   "CONTROL_USERysStatic", "CONTROL_USERysButton",
-    "CONTROL_USERjsStatic",  "CONTROL_USERjsButton", "CONTROL_USERgjStatic", "CONTROL_USERgjStaPic1",
-    "CONTROL_USERgjStaPic2", "CONTROL_Color1",       "CONTROL_Color2",       "CONTROL_Color3",
-    "CONTROL_Color4",        "CONTROL_Color5",       "CONTROL_Color6",       "CONTROL_Color7",
-    "CONTROL_Color8",        "CONTROL_Network",      "CONTROL_Facebook",     "CONTROL_twitter",
-    "CONTROL_TSysStatic",    "CONTROL_TSysButton",   "CONTROL_TSsjsStatic",  "CONTROL_TSsjsStaPic",
-    "CONTROL_CDysStatic",    "CONTROL_CDysButton",   "CONTROL_CDsjsStatic",  "CONTROL_CDsjsStaPic",
-    "CONTROL_umCombo",
+// What kind of control a lighting panel key places, so that the main window builds the right
+// widget for each key.
+enum class LightingControlKind : std::uint8_t {
+    kLabel,            // text label
+    kPicture,          // picture showing a normal or a chosen bitmap (switch, toggles, directions)
+    kBusyPicture,      // the progress picture shown while an apply runs
+    kList,             // drop-down list (effects, user modes)
+    kBrightnessSlider, // picture slider, positions 0..5
+    kSpeedSlider,      // picture slider, positions 0..4
+    kColourButton,     // colour chooser button
+    kColourPreset,     // colour preset button, its face from its own bitmap
+    kWebButton,        // skinned push button that opens a web page
+};
+
+struct LightingPanelControl {
+    std::string_view key;
+    LightingControlKind kind;
+    std::string_view face = {}; // kColourPreset: the face bitmap in the skin folder
+};
+
+// Main window, "BUTTONINFO": the lighting panel, each key with the kind of control it places.
+constexpr auto kLightingPanelControls = std::to_array<LightingPanelControl>({
+    {"CONTROL_UsbStatic", LightingControlKind::kLabel},
+    {"CONTROL_RGBStatic", LightingControlKind::kLabel},
+    {"CONTROL_DengStatic", LightingControlKind::kLabel},
+    {"CONTROL_DengStaPic", LightingControlKind::kPicture},
+    {"CONTROL_XGcombox", LightingControlKind::kList},
+    {"CONTROL_JDTStatic", LightingControlKind::kBusyPicture},
+    {"CONTROL_LightStatic", LightingControlKind::kLabel},
+    {"CONTROL_LightSlider", LightingControlKind::kBrightnessSlider},
+    {"CONTROL_SpeedStatic", LightingControlKind::kLabel},
+    {"CONTROL_SpeedSlider", LightingControlKind::kSpeedSlider},
+    {"CONTROL_BLFXStatic", LightingControlKind::kLabel},
+    {"CONTROL_BLFXLStaPic", LightingControlKind::kPicture},
+    {"CONTROL_BLFXRStaPic", LightingControlKind::kPicture},
+    {"CONTROL_BLFXStatic2", LightingControlKind::kLabel},
+    {"CONTROL_BLFXLStaPic2", LightingControlKind::kPicture},
+    {"CONTROL_BLFXRStaPic2", LightingControlKind::kPicture},
+    {"CONTROL_BLFXStatic3", LightingControlKind::kLabel},
+    {"CONTROL_BLFXLStaPic3", LightingControlKind::kPicture},
+    {"CONTROL_BLFXRStaPic3", LightingControlKind::kPicture},
+    {"CONTROL_FYYSStatic", LightingControlKind::kLabel},
+    {"CONTROL_FYYSButton", LightingControlKind::kColourButton},
+    {"CONTROL_FYSJSStaPic", LightingControlKind::kPicture},
+    {"CONTROL_FYSJSStatic", LightingControlKind::kLabel},
+    {"CONTROL_FYCFStatic", LightingControlKind::kLabel},
+    {"CONTROL_FYdjcfStatic", LightingControlKind::kLabel},
+    {"CONTROL_FYggcfStatc", LightingControlKind::kLabel},
+    {"CONTROL_FYdjcfStaPic", LightingControlKind::kPicture},
+    {"CONTROL_FYggcfStaPic", LightingControlKind::kPicture},
+    {"CONTROL_HONGPIC", LightingControlKind::kPicture},
+    {"CONTROL_HUANGPIC", LightingControlKind::kPicture},
+    {"CONTROL_LVPIC", LightingControlKind::kPicture},
+    {"CONTROL_LANPIC", LightingControlKind::kPicture},
+    {"CONTROL_HXysStatic", LightingControlKind::kLabel},
+    {"CONTROL_HXysButton", LightingControlKind::kColourButton},
+    {"CONTROL_HXsjsStatic", LightingControlKind::kLabel},
+    {"CONTROL_HXsjsStaPic", LightingControlKind::kPicture},
+    {"CONTROL_JTysStatic", LightingControlKind::kLabel},
+    {"CONTROL_JTysButton", LightingControlKind::kColourButton},
+    {"CONTROL_USERysStatic", LightingControlKind::kLabel},
+    {"CONTROL_USERysButton", LightingControlKind::kColourButton},
+    {"CONTROL_USERjsStatic", LightingControlKind::kLabel},
+    {"CONTROL_USERjsButton", LightingControlKind::kColourButton},
+    {"CONTROL_USERgjStatic", LightingControlKind::kLabel},
+    {"CONTROL_USERgjStaPic1", LightingControlKind::kPicture},
+    {"CONTROL_USERgjStaPic2", LightingControlKind::kPicture},
+    {"CONTROL_Color1", LightingControlKind::kColourPreset, "Color1.bmp"},
+    {"CONTROL_Color2", LightingControlKind::kColourPreset, "Color2.bmp"},
+    {"CONTROL_Color3", LightingControlKind::kColourPreset, "Color3.bmp"},
+    {"CONTROL_Color4", LightingControlKind::kColourPreset, "Color4.bmp"},
+    {"CONTROL_Color5", LightingControlKind::kColourPreset, "Color5.bmp"},
+    {"CONTROL_Color6", LightingControlKind::kColourPreset, "Color6.bmp"},
+    {"CONTROL_Color7", LightingControlKind::kColourPreset, "Color7.bmp"},
+    {"CONTROL_Color8", LightingControlKind::kColourPreset, "Color8.bmp"},
+    {"CONTROL_Network", LightingControlKind::kWebButton},
+    {"CONTROL_Facebook", LightingControlKind::kWebButton},
+    {"CONTROL_twitter", LightingControlKind::kWebButton},
+    {"CONTROL_TSysStatic", LightingControlKind::kLabel},
+    {"CONTROL_TSysButton", LightingControlKind::kColourButton},
+    {"CONTROL_TSsjsStatic", LightingControlKind::kLabel},
+    {"CONTROL_TSsjsStaPic", LightingControlKind::kPicture},
+    {"CONTROL_CDysStatic", LightingControlKind::kLabel},
+    {"CONTROL_CDysButton", LightingControlKind::kColourButton},
+    {"CONTROL_CDsjsStatic", LightingControlKind::kLabel},
+    {"CONTROL_CDsjsStaPic", LightingControlKind::kPicture},
+    {"CONTROL_umCombo", LightingControlKind::kList},
 });
+
+// The keys of kLightingPanelControls alone, for the checks that only need the names.
+constexpr auto kLightingPanelKeys = [] {
+    std::array<std::string_view, kLightingPanelControls.size()> keys{};
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        keys[i] = kLightingPanelControls[i].key;
+    }
+    return keys;
+}();
 
 // Main window, "BUTTONINFO2": the arrows' face origins, each with frame 1 and 2 appended.
 constexpr auto kArrowOriginBases = std::to_array<std::string_view>({

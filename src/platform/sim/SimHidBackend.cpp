@@ -83,9 +83,13 @@ constexpr auto kConsumerDescriptor = std::to_array<std::uint8_t>({
     0xC0,             // End Collection
 });
 
-std::string InterfacePath(std::uint16_t vendorId, std::uint16_t productId, int interface) {
-    char text[64];
-    std::snprintf(text, sizeof text, "sim:kbd/0#vid_%04x&pid_%04x&mi_%02d", vendorId, productId, interface);
+// The plug generation stands where a hidraw path has the kernel's HID sequence number: every
+// plug gives the interfaces new paths, so a presence check of a path taken before an unplug
+// fails even when the keyboard is back by the time it looks.
+std::string InterfacePath(std::uint16_t vendorId, std::uint16_t productId, int interface, std::uint64_t generation) {
+    char text[96];
+    std::snprintf(text, sizeof text, "sim:kbd/0#vid_%04x&pid_%04x&mi_%02d&hid_0003:%04X:%04X.%04llX", vendorId,
+                  productId, interface, vendorId, productId, static_cast<unsigned long long>(generation));
     return text;
 }
 
@@ -197,7 +201,7 @@ bool SimHidBackend::Enumerate(std::vector<std::string>& paths) {
     std::lock_guard lock(impl.mutex);
     if (impl.plugged) {
         for (int interface = 0; interface < 3; ++interface) {
-            paths.push_back(InterfacePath(impl.VendorId(), impl.ProductId(), interface));
+            paths.push_back(InterfacePath(impl.VendorId(), impl.ProductId(), interface, impl.generation));
         }
     }
     return true;
@@ -214,7 +218,7 @@ std::unique_ptr<HidHandle> SimHidBackend::Open(const std::string& path, const Hi
             return nullptr;
         }
         for (int interface = 0; interface < 3; ++interface) {
-            if (path == InterfacePath(impl->VendorId(), impl->ProductId(), interface)) {
+            if (path == InterfacePath(impl->VendorId(), impl->ProductId(), interface, impl->generation)) {
                 iface = static_cast<SimInterface>(interface);
             }
         }
@@ -236,7 +240,7 @@ bool SimHidBackend::IsPresent(const std::string& path) {
         return false;
     }
     for (int interface = 0; interface < 3; ++interface) {
-        if (path == InterfacePath(impl.VendorId(), impl.ProductId(), interface)) {
+        if (path == InterfacePath(impl.VendorId(), impl.ProductId(), interface, impl.generation)) {
             return true;
         }
     }
@@ -248,15 +252,21 @@ std::unique_ptr<HidStopEvent> SimHidBackend::CreateStopEvent() {
 }
 
 std::string SimHidBackend::BootKeyboardPath() const {
-    return InterfacePath(m_keyboard.VendorId(), m_keyboard.ProductId(), 0);
+    const auto& impl = *m_keyboard.m_impl;
+    std::lock_guard lock(impl.mutex);
+    return InterfacePath(impl.VendorId(), impl.ProductId(), 0, impl.generation);
 }
 
 std::string SimHidBackend::CommandPath() const {
-    return InterfacePath(m_keyboard.VendorId(), m_keyboard.ProductId(), 1);
+    const auto& impl = *m_keyboard.m_impl;
+    std::lock_guard lock(impl.mutex);
+    return InterfacePath(impl.VendorId(), impl.ProductId(), 1, impl.generation);
 }
 
 std::string SimHidBackend::ConsumerPath() const {
-    return InterfacePath(m_keyboard.VendorId(), m_keyboard.ProductId(), 2);
+    const auto& impl = *m_keyboard.m_impl;
+    std::lock_guard lock(impl.mutex);
+    return InterfacePath(impl.VendorId(), impl.ProductId(), 2, impl.generation);
 }
 
 std::span<const std::uint8_t> SimHidBackend::BootKeyboardDescriptor() {

@@ -2,7 +2,10 @@
 
 // Presents one SimKeyboard as the HID interfaces a real keyboard shows: a boot keyboard (which
 // discovery must pass over), the command interface and the consumer-control interface, each
-// with its own report descriptor. Paths look like "sim:kbd/0#vid_0c45&pid_7672&mi_01".
+// with its own report descriptor. Paths look like
+//   sim:kbd/0#vid_0c45&pid_7672&mi_01&hid_0003:0C45:7672.0002
+// where the number after the dot counts the keyboard's plugs, as the kernel's HID sequence
+// number does in a hidraw path.
 
 #include "core/device/HidBackend.h"
 #include "platform/sim/SimKeyboard.h"
@@ -25,7 +28,7 @@ public:
     bool IsPresent(const std::string& path) override;
     std::unique_ptr<HidStopEvent> CreateStopEvent() override;
 
-    // The interface paths of the keyboard's current model.
+    // The interface paths of the keyboard's current model and plug.
     std::string BootKeyboardPath() const;
     std::string CommandPath() const;
     std::string ConsumerPath() const;

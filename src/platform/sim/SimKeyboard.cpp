@@ -1,5 +1,6 @@
 #include "platform/sim/SimKeyboard.h"
 
+#include "core/keys/KeyAction.h"
 #include "platform/sim/SimKeyboardImpl.h"
 
 #include <nlohmann/json.hpp>
@@ -24,38 +25,6 @@ constexpr std::size_t kPayload = 56;
 constexpr std::uint8_t kFreshMacroUnits = 0x40;
 constexpr std::size_t kLightingBlock = 42;
 constexpr std::uintmax_t kMaxStateFileSize = 16 * 1024 * 1024;
-// The keyboard's factory key map of the 126-key model: kind, sub, value per position.
-constexpr auto kDefaultMatrix126 = std::to_array<std::uint8_t>({
-    0x05, 0x00, 0x00, 0x05, 0x00, 0x00, 0x05, 0x00, 0x00, 0x05, 0x00, 0x00, 0x05, 0x00,
-    0x00, 0x05, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x02, 0x02, 0x29, // 0-8
-    0x02, 0x02, 0x35, 0x02, 0x02, 0x2B, 0x02, 0x02, 0x39, 0x02, 0x01, 0x02, 0x02, 0x01,
-    0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x02, 0x02, 0x3A, 0x02, 0x02, 0x1E, // 9-17
-    0x02, 0x02, 0x14, 0x02, 0x02, 0x04, 0x02, 0x02, 0x1D, 0x02, 0x01, 0x08, 0x00, 0x00,
-    0x00, 0x00, 0x00, 0x00, 0x02, 0x02, 0x3B, 0x02, 0x02, 0x1F, 0x02, 0x02, 0x1A, // 18-26
-    0x02, 0x02, 0x16, 0x02, 0x02, 0x1B, 0x02, 0x01, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00,
-    0x00, 0x02, 0x02, 0x3C, 0x02, 0x02, 0x20, 0x02, 0x02, 0x08, 0x02, 0x02, 0x07, // 27-35
-    0x02, 0x02, 0x06, 0x02, 0x02, 0x2C, 0x02, 0x02, 0x46, 0x00, 0x00, 0x00, 0x02, 0x02,
-    0x3D, 0x02, 0x02, 0x21, 0x02, 0x02, 0x15, 0x02, 0x02, 0x09, 0x02, 0x02, 0x19, // 36-44
-    0x02, 0x01, 0x40, 0x02, 0x02, 0x47, 0x00, 0x00, 0x00, 0x02, 0x02, 0x3E, 0x02, 0x02,
-    0x22, 0x02, 0x02, 0x17, 0x02, 0x02, 0x0A, 0x02, 0x02, 0x05, 0x05, 0x02, 0x02, // 45-53
-    0x02, 0x02, 0x2E, 0x00, 0x00, 0x00, 0x02, 0x02, 0x3F, 0x02, 0x02, 0x23, 0x02, 0x02,
-    0x1C, 0x02, 0x02, 0x0B, 0x02, 0x02, 0x11, 0x02, 0x02, 0x65, 0x02, 0x02, 0x48, // 54-62
-    0x00, 0x00, 0x00, 0x02, 0x02, 0x40, 0x02, 0x02, 0x24, 0x02, 0x02, 0x18, 0x02, 0x02,
-    0x0D, 0x02, 0x02, 0x10, 0x02, 0x01, 0x10, 0x02, 0x02, 0x49, 0x00, 0x00, 0x00, // 63-71
-    0x02, 0x02, 0x41, 0x02, 0x02, 0x25, 0x02, 0x02, 0x0C, 0x02, 0x02, 0x0E, 0x02, 0x02,
-    0x36, 0x02, 0x02, 0x50, 0x02, 0x02, 0x4A, 0x00, 0x00, 0x00, 0x02, 0x02, 0x42, // 72-80
-    0x02, 0x02, 0x26, 0x02, 0x02, 0x12, 0x02, 0x02, 0x0F, 0x02, 0x02, 0x37, 0x02, 0x02,
-    0x51, 0x02, 0x02, 0x4B, 0x00, 0x00, 0x00, 0x02, 0x02, 0x43, 0x02, 0x02, 0x27, // 81-89
-    0x02, 0x02, 0x13, 0x02, 0x02, 0x33, 0x02, 0x02, 0x38, 0x02, 0x02, 0x52, 0x02, 0x02,
-    0x4C, 0x00, 0x00, 0x00, 0x02, 0x02, 0x44, 0x02, 0x02, 0x2D, 0x02, 0x02, 0x2F, // 90-98
-    0x02, 0x02, 0x34, 0x02, 0x01, 0x20, 0x02, 0x02, 0x4F, 0x02, 0x02, 0x4D, 0x00, 0x00,
-    0x00, 0x02, 0x02, 0x45, 0x02, 0x02, 0x2E, 0x02, 0x02, 0x30, 0x02, 0x02, 0x31, // 99-107
-    0x02, 0x02, 0x28, 0x02, 0x02, 0x2A, 0x02, 0x02, 0x4E, 0x00, 0x00, 0x00, 0x03, 0xB6,
-    0x00, 0x02, 0x02, 0x53, 0x02, 0x02, 0x5F, 0x02, 0x02, 0x5C, 0x02, 0x02, 0x59, // 108-116
-    0x02, 0x02, 0x62, 0x02, 0x02, 0x56, 0x00, 0x00, 0x00, 0x03, 0xCD, 0x00, 0x02, 0x02,
-    0x54, 0x02, 0x02, 0x60, 0x02, 0x02, 0x5D, 0x02, 0x02, 0x5A, 0x02, 0x02, 0x63, // 117-125
-});
-static_assert(kDefaultMatrix126.size() == 126 * 3);
 
 // Effect 1, brightness 5, speed 2, direction 0, colourful, white; the rest of the 42 bytes zero.
 constexpr std::array<std::uint8_t, 8> kDefaultLightingStart = {0x01, 0x05, 0x02, 0x00, 0xFF, 0xFF, 0xFF, 0xFF};
@@ -146,7 +115,9 @@ void SetError(std::string* error, const std::string& text) {
 
 } // namespace
 
-SimKeyboard::Impl::Impl(SimModel simModel) : model(simModel) {
+SimKeyboard::Impl::Impl(SimModel simModel, WaitClock* givenClock)
+    : ownClock(givenClock == nullptr ? std::make_unique<SteadyWaitClock>() : nullptr),
+      clock(givenClock != nullptr ? *givenClock : *ownClock), model(simModel) {
     Reset(simModel);
 }
 
@@ -160,8 +131,10 @@ void SimKeyboard::Impl::Reset(SimModel simModel) {
     }
     info[30] = 20;
 
-    defaultKeyMap.assign(BlockSize(), 0);
-    std::copy(kDefaultMatrix126.begin(), kDefaultMatrix126.end(), defaultKeyMap.begin());
+    // The keyboard leaves the factory with the key map the program has built in: 126 positions,
+    // on the 128-key model followed by zeros.
+    const auto factoryMap = BuiltInDefaultKeyMap();
+    defaultKeyMap.assign(factoryMap.begin(), factoryMap.begin() + BlockSize());
     keyMaps.clear();
     for (int profile = 0; profile < 3; ++profile) {
         keyMaps.insert(keyMaps.end(), defaultKeyMap.begin(), defaultKeyMap.end());
@@ -191,6 +164,7 @@ std::uint16_t SimKeyboard::Impl::ProductId() const {
 void SimKeyboard::Impl::Notify() {
     ++events;
     changed.notify_all();
+    clock.Interrupt();
 }
 
 void SimKeyboard::Impl::UnplugLocked() {
@@ -284,23 +258,31 @@ std::uint8_t SimKeyboard::Impl::Execute(const Report& request, Report& answer) {
 }
 
 bool SimKeyboard::Impl::WaitForChange(std::unique_lock<std::mutex>& lock, std::optional<Clock::time_point> when) {
-    const std::uint64_t seen = events;
-    const auto woken = [&] { return events != seen; };
-    if (!when) {
-        changed.wait(lock, woken);
-        return true;
-    }
-    return changed.wait_until(lock, *when, woken);
+    const std::uint64_t seen = events.load();
+    // The clock waits without the keyboard's lock: Notify takes that lock before it wakes the
+    // clock, and a change made in between is seen in `events`.
+    lock.unlock();
+    const bool woken = clock.WaitUntil(when.value_or(Clock::time_point::max()), [&] { return events.load() != seen; });
+    lock.lock();
+    return woken;
 }
 
 void SimKeyboard::Impl::Register(SimReportQueue* queue) {
     std::lock_guard lock(mutex);
     queues.push_back(queue);
+    Notify();
 }
 
 void SimKeyboard::Impl::Unregister(SimReportQueue* queue) {
     std::lock_guard lock(mutex);
     std::erase(queues, queue);
+    Notify();
+}
+
+std::size_t SimKeyboard::Impl::ReadersLocked(SimInterface iface) const {
+    return static_cast<std::size_t>(std::count_if(queues.begin(), queues.end(), [&](const SimReportQueue* queue) {
+        return queue->iface == iface && Alive(*queue);
+    }));
 }
 
 void SimKeyboard::Impl::SignalStop(SimStopState& stop) {
@@ -313,7 +295,7 @@ HidIoResult SimKeyboard::Impl::Write(SimReportQueue& queue, std::span<const std:
                                      std::size_t& transferred, std::uint32_t timeoutMs, SimStopState& stop) {
     transferred = 0;
     std::unique_lock lock(mutex);
-    const auto start = Clock::now();
+    const auto start = clock.Now();
     const auto latency = std::chrono::duration_cast<Clock::duration>(faults.latencyPerReport);
     const auto sentAt = start + latency;
     const std::optional<Clock::time_point> deadline =
@@ -326,7 +308,7 @@ HidIoResult SimKeyboard::Impl::Write(SimReportQueue& queue, std::span<const std:
             stop.signalled = false;
             return HidIoResult::kStopped;
         }
-        const auto now = Clock::now();
+        const auto now = clock.Now();
         if (now >= sentAt) {
             break;
         }
@@ -359,19 +341,25 @@ HidIoResult SimKeyboard::Impl::Write(SimReportQueue& queue, std::span<const std:
         --faults.noAnswer;
         return HidIoResult::kDone;
     }
+    // A refused request leaves the keyboard's memory as it was.
+    const auto refused = [&request](std::uint8_t status) {
+        Report refusal{};
+        std::copy_n(request.begin(), 7, refusal.begin());
+        refusal[7] = status;
+        return refusal;
+    };
     if (faults.statusCount > 0 && faults.statusAfter > 0) {
         --faults.statusAfter;
         answer = Answer(request);
     } else if (faults.statusCount > 0) {
-        // A refused request leaves the keyboard's memory as it was.
         --faults.statusCount;
-        answer = Report{};
-        std::copy_n(request.begin(), 7, answer->begin());
-        (*answer)[7] = faults.statusByte;
+        answer = refused(faults.statusByte);
+    } else if (faults.refusedCommand != 0 && request[3] == faults.refusedCommand) {
+        answer = refused(kStatusBadRequest);
     } else {
         answer = Answer(request);
     }
-    auto readyAt = Clock::now() + latency;
+    auto readyAt = clock.Now() + latency;
     if (faults.lateAnswers > 0) {
         --faults.lateAnswers;
         readyAt += faults.lateBy;
@@ -385,7 +373,7 @@ HidIoResult SimKeyboard::Impl::Read(SimReportQueue& queue, std::span<std::uint8_
     transferred = 0;
     std::unique_lock lock(mutex);
     const std::optional<Clock::time_point> deadline =
-        timeoutMs == kInfinite ? std::nullopt : std::optional(Clock::now() + std::chrono::milliseconds(timeoutMs));
+        timeoutMs == kInfinite ? std::nullopt : std::optional(clock.Now() + std::chrono::milliseconds(timeoutMs));
     for (;;) {
         if (!Alive(queue)) {
             return HidIoResult::kFailed;
@@ -394,7 +382,7 @@ HidIoResult SimKeyboard::Impl::Read(SimReportQueue& queue, std::span<std::uint8_
             stop.signalled = false;
             return HidIoResult::kStopped;
         }
-        const auto now = Clock::now();
+        const auto now = clock.Now();
         if (!queue.reports.empty() && queue.reports.front().readyAt <= now) {
             const std::size_t size =
                 queue.iface == SimInterface::kConsumer ? kSimConsumerReportSize : kSimCommandReportSize;
@@ -419,7 +407,7 @@ HidIoResult SimKeyboard::Impl::Read(SimReportQueue& queue, std::span<std::uint8_
     }
 }
 
-SimKeyboard::SimKeyboard(SimModel model) : m_impl(std::make_shared<Impl>(model)) {}
+SimKeyboard::SimKeyboard(SimModel model, WaitClock* clock) : m_impl(std::make_shared<Impl>(model, clock)) {}
 
 SimModel SimKeyboard::Model() const {
     std::lock_guard lock(m_impl->mutex);
@@ -548,6 +536,17 @@ std::uint64_t SimKeyboard::PlugGeneration() const {
     return m_impl->generation;
 }
 
+std::size_t SimKeyboard::ConsumerReaders() const {
+    std::lock_guard lock(m_impl->mutex);
+    return m_impl->ReadersLocked(SimInterface::kConsumer);
+}
+
+bool SimKeyboard::WaitForConsumerReaders(std::size_t count, std::chrono::milliseconds guard) const {
+    std::unique_lock lock(m_impl->mutex);
+    return m_impl->changed.wait_for(lock, guard,
+                                    [&] { return m_impl->ReadersLocked(SimInterface::kConsumer) == count; });
+}
+
 void SimKeyboard::RaiseNotification(std::uint16_t usage) {
     std::lock_guard lock(m_impl->mutex);
     if (!m_impl->plugged) {
@@ -557,7 +556,7 @@ void SimKeyboard::RaiseNotification(std::uint16_t usage) {
     report[0] = 3;
     report[1] = static_cast<std::uint8_t>(usage & 0xFF);
     report[2] = static_cast<std::uint8_t>(usage >> 8);
-    m_impl->Push(SimInterface::kConsumer, report, Clock::now());
+    m_impl->Push(SimInterface::kConsumer, report, m_impl->clock.Now());
 }
 
 std::vector<std::array<std::uint8_t, 64>> SimKeyboard::RequestLog() const {

@@ -8,6 +8,8 @@
 // Thread-safe: the command interface, the listener interface and the test that drives the
 // faults may all be on different threads.
 
+#include "core/base/WaitClock.h"
+
 #include <array>
 #include <chrono>
 #include <condition_variable>
@@ -41,11 +43,15 @@ struct SimFaults {
     int unplugAfter = -1;                          // unplug once N more requests have been answered (-1: never)
     std::chrono::microseconds latencyPerReport{0}; // added to every write and every answer
     bool failWrites = false;                       // writes fail (as if the device refused them)
+    std::uint8_t refusedCommand = 0;               // requests with this command number get status 0xFF (0: none)
 };
 
 class SimKeyboard {
 public:
-    explicit SimKeyboard(SimModel model = SimModel::k7672);
+    // `clock` times latencies, late answers and the timeouts of reads and writes on the
+    // keyboard's interfaces; without one the keyboard runs on the steady clock. A clock that is
+    // given must outlive the keyboard and every handle opened on it.
+    explicit SimKeyboard(SimModel model = SimModel::k7672, WaitClock* clock = nullptr);
 
     SimModel Model() const;
     std::uint16_t VendorId() const;
@@ -82,7 +88,14 @@ public:
     std::uint64_t PlugGeneration() const;
 
     // Queues a consumer-control report (report id 3) carrying `usage` on the listener interface.
+    // It reaches every handle open on that interface at the time, and nobody else.
     void RaiseNotification(std::uint16_t usage);
+    // Open handles of the present keyboard that read the consumer-control interface.
+    std::size_t ConsumerReaders() const;
+    // Waits until ConsumerReaders() is `count`, so that a test knows a listener is there before
+    // it raises a notification. False when that does not happen within `guard`, which only
+    // keeps a broken test from hanging.
+    bool WaitForConsumerReaders(std::size_t count, std::chrono::milliseconds guard = std::chrono::seconds(10)) const;
 
     // Every request received, in order (for tests and traces).
     std::vector<std::array<std::uint8_t, 64>> RequestLog() const;

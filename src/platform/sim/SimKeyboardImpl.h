@@ -1,17 +1,20 @@
 #pragma once
 
 // The simulated keyboard's state, shared by SimKeyboard (the model) and SimHidBackend (its
-// HID interfaces). Everything is guarded by `mutex`; `changed` is notified on every change a
-// waiting read or write could care about (new report, unplug, plug, stop, faults).
+// HID interfaces). Everything is guarded by `mutex`; every change a waiting read or write could
+// care about (new report, unplug, plug, stop, faults) counts up `events` and wakes both
+// `changed` and the clock's waits.
 
 #include "core/device/HidBackend.h"
 #include "platform/sim/SimKeyboard.h"
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -39,11 +42,15 @@ struct SimStopState {
 };
 
 struct SimKeyboard::Impl {
-    explicit Impl(SimModel simModel);
+    Impl(SimModel simModel, WaitClock* givenClock);
 
     mutable std::mutex mutex;
     std::condition_variable changed;
-    std::uint64_t events = 0; // counts notifications, so waiters can tell a real wake-up
+    // Counts notifications, so waiters can tell a real wake-up. Atomic because the clock's
+    // wait looks at it without the keyboard's lock.
+    std::atomic<std::uint64_t> events{0};
+    std::unique_ptr<WaitClock> ownClock; // the steady clock, when none was given
+    WaitClock& clock;
 
     SimModel model;
     std::array<std::uint8_t, kSimInfoSize> info{};
@@ -67,6 +74,8 @@ struct SimKeyboard::Impl {
     void Notify();
     void UnplugLocked();
     bool Alive(const SimReportQueue& queue) const;
+    // Open live handles with read access to `iface`.
+    std::size_t ReadersLocked(SimInterface iface) const;
     void Push(SimInterface iface, const std::array<std::uint8_t, 64>& report,
               std::chrono::steady_clock::time_point readyAt);
     // The keyboard's answer to one request, without faults; nullopt for command 0xEE, which

@@ -75,7 +75,7 @@ public:
         environment.systemLanguage = [] { return std::uint16_t{1033}; };
         environment.startCompanion = false;
         m_app = std::make_unique<CVarnelApp>(std::move(environment));
-        m_app->SetStateObserver([this](std::string_view state) { m_states.emplace_back(state); });
+        m_app->SetStateObserver([this](WindowState state) { m_states.emplace_back(WindowStateName(state)); });
         if (std::none_of(arguments.begin(), arguments.end(),
                          [](const std::string& a) { return a.starts_with("--simulate"); })) {
             arguments.insert(arguments.begin(), "--simulate");

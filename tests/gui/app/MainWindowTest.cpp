@@ -15,12 +15,14 @@
 #include "core/resources/SkinLayout.h"
 #include "platform/linux/SingleInstance.h"
 
+#include <QComboBox>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 
 #include <fstream>
+#include <functional>
 
 namespace brasslane::gui::test {
 namespace {
@@ -132,6 +134,32 @@ TEST(MainWindowTest, EveryControlIsPlacedFromTheSkinWithItsCaption) {
         EXPECT_TRUE(window.Control(key)->isHidden()) << key;
     }
     EXPECT_EQ(window.LightingControlKeys().size(), skin::kLightingPanelKeys.size() + 4 + 3);
+    // Each lighting key places the kind of control its table entry names.
+    for (const skin::LightingPanelControl& entry : skin::kLightingPanelControls) {
+        QWidget* control = window.Control(entry.key);
+        switch (entry.kind) {
+        case skin::LightingControlKind::kLabel:
+            EXPECT_NE(qobject_cast<QLabel*>(control), nullptr) << entry.key;
+            break;
+        case skin::LightingControlKind::kList:
+            EXPECT_NE(qobject_cast<QComboBox*>(control), nullptr) << entry.key;
+            break;
+        case skin::LightingControlKind::kColourPreset:
+        case skin::LightingControlKind::kWebButton:
+            EXPECT_EQ(window.Button(entry.key), control) << entry.key;
+            break;
+        default:
+            EXPECT_EQ(qobject_cast<QLabel*>(control), nullptr) << entry.key;
+            EXPECT_EQ(window.Button(entry.key), nullptr) << entry.key;
+            break;
+        }
+    }
+    // The direction label has the same text in each of its three places.
+    for (const char* key : {"CONTROL_BLFXStatic", "CONTROL_BLFXStatic2", "CONTROL_BLFXStatic3"}) {
+        auto* label = qobject_cast<QLabel*>(window.Control(key));
+        ASSERT_NE(label, nullptr) << key;
+        EXPECT_EQ(label->text(), QString::fromStdString(h.Core().Text().Light("FX"))) << key;
+    }
 
     const std::vector<std::pair<const char*, const char*>> captions{
         {"FUNC_PROFILE1", "PROFILE_1"},
@@ -325,6 +353,54 @@ TEST(MainWindowTest, ProfileButtonsAndTheProfileMenuSwitchTheKeyboardsProfile) {
     window.ProfilePopup()->actions()[4]->trigger();
     EXPECT_EQ(h.Keyboard().ActiveProfile(), 2);
     EXPECT_EQ(checkedEntry(), 4);
+}
+
+// Says `usage` from the keyboard until `heard` holds: the listener may not have opened the
+// keyboard's notification interface yet when the test starts.
+bool NotifyUntil(AppHarness& h, std::uint16_t usage, const std::function<bool()>& heard) {
+    for (int attempt = 0; attempt < 25; ++attempt) {
+        h.Keyboard().RaiseNotification(usage);
+        if (WaitFor(heard, 200)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST(MainWindowTest, TheKeyboardsLightingNotificationReloadsTheLighting) {
+    BRASSLANE_REQUIRE_APP();
+    AppHarness h;
+    ASSERT_TRUE(h.Start({"/Start"}));
+    ASSERT_TRUE(h.WaitUntilReady());
+    ASSERT_EQ(h.Core().Lighting().State().effect, 1);
+
+    // Effect 12 chosen on the keyboard itself.
+    auto area = h.Keyboard().Lighting();
+    area[0] = 12;
+    h.Keyboard().SetLighting(area);
+    EXPECT_TRUE(NotifyUntil(h, 0x0401, [&] { return h.Core().Lighting().State().effect == 12; }));
+}
+
+TEST(MainWindowTest, AKeyboardSettingsResetShowsTheKeyboardsProfile) {
+    BRASSLANE_REQUIRE_APP();
+    AppHarness h;
+    ASSERT_TRUE(h.Start({"/Start"}));
+    ASSERT_TRUE(h.WaitUntilReady());
+    CVarnelDlg& window = h.Window();
+    ASSERT_TRUE(window.Button("FUNC_PROFILE1")->IsSelected());
+    AssignAToB(h);
+
+    // The keyboard comes out of its reset on its second profile and says so.
+    auto info = h.Keyboard().Info();
+    info[10] = 1;
+    h.Keyboard().SetInfo(info);
+    ASSERT_TRUE(NotifyUntil(h, 0x0402, [&] { return window.Button("FUNC_PROFILE2")->IsSelected(); }));
+    EXPECT_FALSE(window.Button("FUNC_PROFILE1")->IsSelected());
+    EXPECT_EQ(h.Core().State().activeProfile.load(), 1);
+    EXPECT_EQ(h.Core().Lighting().State().profile, 1);
+    // Every profile's keys were cleared: the key area shows none assigned, with Apply pending.
+    EXPECT_FALSE(window.KeyButton(KeyButtonId::Key(kKeyA))->IsSelected());
+    EXPECT_TRUE(window.Button("CONTROL2_APPLY")->isEnabled());
 }
 
 TEST(MainWindowTest, TheFlipButtonsToggleWhichFunctionKeysCanBeChanged) {

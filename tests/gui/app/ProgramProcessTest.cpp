@@ -1,4 +1,5 @@
-// The built program as a user starts it: a second copy, "/Kill", and a damaged skin folder.
+// The built program as a user starts it: a second copy, "/Kill", a damaged skin folder, and
+// brasslanectl asking it for the firmware update window.
 
 #include "AppTestHarness.h"
 #include "ProgramRun.h"
@@ -122,6 +123,29 @@ TEST(ProgramProcessTest, TheCompanionBesideTheProgramIsStartedAndItsFailureIgnor
     EXPECT_EQ(stop.WaitForExit(), 0);
     EXPECT_EQ(again.WaitForExit(), 0);
 }
+
+#if defined(BRASSLANECTL_PATH)
+TEST(ProgramProcessTest, BrasslanectlOpensTheFirmwareUpdateWindowOfTheRunningCopy) {
+    BRASSLANE_REQUIRE_PROGRAM();
+    QTemporaryDir root;
+    const QProcessEnvironment environment = ProgramEnvironment(root.path().toStdString(), QStringLiteral("offscreen"));
+    const QString ctl = QStringLiteral(BRASSLANECTL_PATH);
+
+    // Nothing runs yet.
+    ProgramRun early(ctl, {QStringLiteral("firmware-update")}, environment);
+    EXPECT_EQ(early.WaitForExit(), 1);
+
+    ProgramRun app(kProgram, {QStringLiteral("--simulate"), QStringLiteral("/Start")}, environment);
+    ASSERT_TRUE(app.WaitForState(QStringLiteral("keyboard-connected")));
+    ProgramRun ask(ctl, {QStringLiteral("firmware-update")}, environment);
+    EXPECT_EQ(ask.WaitForExit(), 0);
+    EXPECT_TRUE(app.WaitForState(QStringLiteral("update-dialog")));
+
+    ProgramRun kill(kProgram, {QStringLiteral("/Kill")}, environment);
+    EXPECT_EQ(kill.WaitForExit(), 0);
+    EXPECT_EQ(app.WaitForExit(), 0);
+}
+#endif
 
 } // namespace
 } // namespace brasslane::gui::test

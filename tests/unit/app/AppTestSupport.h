@@ -112,6 +112,10 @@ public:
     void SetProfileButtons(int selected) override { profileButton = selected; }
     void SetSwitchCaption(const std::string& caption) override { switchCaption = caption; }
     void SetFlip(int value) override { flip = value; }
+    void PaintKeyColours(std::span<const KeyButtonColour> colours) override {
+        painted.assign(colours.begin(), colours.end());
+        ++paints;
+    }
     void RefreshLightingPanel() override { ++panelRefreshes; }
     void RefreshProfileMenu() override { ++menuRefreshes; }
     bool CloseSubDialogs() override {
@@ -143,6 +147,8 @@ public:
     int profileButton = -2;
     std::string switchCaption;
     int flip = -1;
+    int paints = 0;
+    std::vector<KeyButtonColour> painted; // the last preview frame painted
     bool shown = false;
     bool ended = false;
     std::vector<bool> busy;
@@ -150,7 +156,7 @@ public:
 };
 
 // Folders laid out as an installed copy would see them.
-inline AppCoreOptions MakeOptions(const std::filesystem::path& root) {
+inline SessionCoreOptions MakeOptions(const std::filesystem::path& root) {
     namespace fs = std::filesystem;
     const fs::path bin = root / "bin";
     fs::create_directories(bin / "Skins");
@@ -158,7 +164,7 @@ inline AppCoreOptions MakeOptions(const std::filesystem::path& root) {
     fs::copy_file(source / "data" / "Lang0409.ini", bin / "Lang0409.ini", fs::copy_options::overwrite_existing);
     fs::copy_file(source / "data" / "UserDengColor_3.userd", bin / "Skins" / "UserDengColor_3.userd",
                   fs::copy_options::overwrite_existing);
-    AppCoreOptions options;
+    SessionCoreOptions options;
     options.paths = AppPaths::Build(bin / "brasslane", root / "share", root / "data");
     options.settingsFile = root / "config" / "Brasslane.ini";
     return options;
@@ -174,8 +180,9 @@ protected:
     }
 
     void Arrive() {
-        ASSERT_TRUE(ConnectKeyboard(core->Link(), core->Connection()));
-        ASSERT_EQ(ReadConnectionData(core->Link(), core->Connection()), kStatusSuccess);
+        const ConnectResult connected = core->Connect();
+        ASSERT_EQ(connected.search, SearchResult::kFound);
+        ASSERT_EQ(connected.reads, kStatusSuccess);
         core->Connection().publishedState.store(1);
         ASSERT_EQ(model->OnMessage(MSG_PROFILE_SYNC, kCodeProf, 0), 1);
         keyboard.ClearRequestLog();

@@ -2,7 +2,9 @@
 
 #include "core/base/Messages.h"
 #include "core/keys/KeyEntry.h"
+#include "core/lighting/PreviewTables.h"
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <thread>
@@ -14,6 +16,7 @@ namespace {
 constexpr std::size_t kSlotA = 0x1E; // the A key's scan index
 constexpr std::size_t kSlotEsc = 0x01;
 constexpr ScanCode kScanA = 0x1E;
+constexpr std::size_t kLightingBlock = 42;
 
 KeyEntry Disabled() {
     KeyEntry entry;
@@ -77,6 +80,56 @@ TEST_F(MainWindowModelTest, ApplyWithoutCacheFileWritesKeyboardButKeepsEditPendi
     EXPECT_TRUE(model->IsModified());
 }
 
+TEST_F(MainWindowModelTest, AFailedWriteKeepsTheEditAndTheAllProfilesRequestPending) {
+    Arrive();
+    SetWorkingEntry(0, kSlotA, Disabled());
+    SetWorkingEntry(2, kSlotA, Disabled());
+    core->Working().allProfilesRequest.store(true);
+    model->SetModified(true);
+
+    // The macro area refused: no key map goes, nothing counts as applied.
+    keyboard.SetFaults({.refusedCommand = 10});
+    EXPECT_FALSE(model->Apply());
+    EXPECT_EQ(model->LastWrite().failure, WriteFailure::kMacroArea);
+    EXPECT_TRUE(model->IsModified());
+    EXPECT_TRUE(view.applyEnabled);
+    EXPECT_TRUE(core->Working().allProfilesRequest.load());
+    EXPECT_EQ(CountCommand(TakeLog(), 8), 0);
+
+    // Once the keyboard takes it, the next Apply still sends all three key maps.
+    keyboard.SetFaults({});
+    EXPECT_TRUE(model->Apply());
+    EXPECT_TRUE(model->LastWrite().Ok());
+    EXPECT_EQ(CountCommand(TakeLog(), 8), 3 * 7);
+    EXPECT_EQ(DecodedKeyboardEntry(keyboard, 2, kSlotA).Type(), AssignmentType::kDisabled);
+    EXPECT_FALSE(model->IsModified());
+
+    // An import whose macro area is refused is not taken either.
+    const std::filesystem::path file = folder.Path() / "backup.fwc";
+    ASSERT_TRUE(model->Export(file));
+    keyboard.SetFaults({.refusedCommand = 10});
+    ASSERT_TRUE(model->Import(file));
+    EXPECT_EQ(model->LastWrite().failure, WriteFailure::kMacroArea);
+    EXPECT_TRUE(model->IsModified());
+}
+
+TEST_F(MainWindowModelTest, ApplyChangesOnlyTheEditedKeysOfTheKeyboard) {
+    Arrive();
+    // The information block was not read when the keyboard arrived: Apply reads it itself.
+    core->Connection().macroCapacity.store(0);
+    SetWorkingEntry(0, kSlotA, Disabled());
+    model->SetModified(true);
+    EXPECT_TRUE(model->Apply());
+    EXPECT_TRUE(ui.messages.empty());
+
+    // Read back, every other key (] among them) still has its own function.
+    ASSERT_EQ(model->OnMessage(MSG_PROFILE_SYNC, kCodeProf, 0), 1);
+    for (const KeyButtonId button : AllKeyButtons()) {
+        EXPECT_EQ(model->ButtonState(button).assigned, button == KeyButtonId::Key(kScanA))
+            << model->ButtonState(button).caption;
+    }
+}
+
 TEST_F(MainWindowModelTest, KeyClicksOpenTheDialogOrFlipTheButtonsOwnSelectionFlag) {
     Arrive();
     ASSERT_TRUE(core->Profiles().SetActiveProfile(1));
@@ -104,6 +157,10 @@ TEST_F(MainWindowModelTest, KeyClicksOpenTheDialogOrFlipTheButtonsOwnSelectionFl
     EXPECT_EQ(WorkingEntry(1, kSlotEsc).selection, 0u);
     EXPECT_TRUE(model->ButtonState(KeyButtonId::G(1)).selectionFlag);
     EXPECT_FALSE(model->ButtonState(KeyButtonId::Key(0x01)).selectionFlag);
+    // Every button with an entry shows its selection face; Fn has none to show.
+    EXPECT_TRUE(model->ButtonState(KeyButtonId::G(1)).selectionFace);
+    EXPECT_TRUE(model->ButtonState(KeyButtonId::Key(0x01)).selectionFace);
+    EXPECT_FALSE(model->ButtonState(KeyButtonId::Fn()).selectionFace);
     EXPECT_TRUE(model->IsModified());
     model->KeyClicked(KeyButtonId::G(1));
     EXPECT_EQ(WorkingEntry(1, kGSlotBankA).selection, 0u);
@@ -111,6 +168,7 @@ TEST_F(MainWindowModelTest, KeyClicksOpenTheDialogOrFlipTheButtonsOwnSelectionFl
 
     model->ToggleKeySelectionMode();
     EXPECT_EQ(view.switchCaption, core->Text().Text("MAIN_SWITCH_FUNCTION_TEXT"));
+    EXPECT_FALSE(model->ButtonState(KeyButtonId::G(1)).selectionFace);
 }
 
 TEST_F(MainWindowModelTest, ButtonStateShowsTheActiveProfilesEntries) {
@@ -253,6 +311,102 @@ TEST_F(MainWindowModelTest, FlipToggleRepairsOddStoredValues) {
     EXPECT_EQ(model->ToggleFlip(), 1);
 }
 
+TEST_F(MainWindowModelTest, FlipSettingOfOneDisablesTheKeysF1ToF4) {
+    const auto enabledKeys = [&] {
+        std::vector<ScanCode> codes;
+        for (const ScanCode code : {0x3B, 0x3C, 0x3D, 0x3E, 0x3F, 0x01}) {
+            if (model->ButtonState(KeyButtonId::Key(code)).enabled) {
+                codes.push_back(code);
+            }
+        }
+        return codes;
+    };
+    const std::vector<ScanCode> all{0x3B, 0x3C, 0x3D, 0x3E, 0x3F, 0x01};
+    EXPECT_EQ(enabledKeys(), all);
+
+    const int refreshes = view.keyRefreshes;
+    ASSERT_EQ(model->ToggleFlip(), 1);
+    EXPECT_GT(view.keyRefreshes, refreshes);
+    EXPECT_EQ(enabledKeys(), (std::vector<ScanCode>{0x3F, 0x01}));
+    EXPECT_TRUE(model->ButtonState(KeyButtonId::G(1)).enabled);
+    EXPECT_TRUE(model->ButtonState(KeyButtonId::Fn()).enabled);
+
+    // A stored value the window does not know shows as 0 once it is read again.
+    ASSERT_TRUE(core->Settings().WriteString("PROFILES", "Flip", "5"));
+    model->ShowFlip();
+    EXPECT_EQ(view.flip, 0);
+    EXPECT_EQ(enabledKeys(), all);
+}
+
+TEST_F(MainWindowModelTest, PreviewPaintsTheSelectedEffectAndStartsAfreshOnEverySelection) {
+    Arrive();
+    LightingModel& lighting = core->Lighting();
+    lighting.SetColour({255, 255, 255});
+    lighting.SetDirection(true);
+    lighting.SelectEffect(lighting.EffectIndex().PositionOf(1));
+
+    model->PreviewTick(); // lighting switch off: no preview
+    EXPECT_EQ(view.paints, 0);
+
+    ASSERT_TRUE(core->KeyColours().SetSwitch(true));
+    // Effect 1 in single colour: column 0 (Left Shift) shows white at the wave's level of the
+    // phase, which moves by 7 a frame.
+    const auto leftShift = [&]() -> std::optional<Rgb> {
+        for (const KeyButtonColour& entry : view.painted) {
+            if (entry.button == KeyButtonId::Key(0x2A)) {
+                return entry.colour;
+            }
+        }
+        return std::nullopt;
+    };
+    model->PreviewTick();
+    // One colour per key the preview lights (Fn among them); the G buttons have no light.
+    EXPECT_EQ(view.painted.size(), kPreviewKeyCount);
+    EXPECT_TRUE(std::none_of(view.painted.begin(), view.painted.end(), [](const KeyButtonColour& entry) {
+        return entry.button.kind == KeyButtonId::Kind::kGKey;
+    }));
+    EXPECT_EQ(leftShift(), (Rgb{42, 42, 42}));
+    model->PreviewTick();
+    EXPECT_EQ(leftShift(), (Rgb{69, 69, 69}));
+
+    // Selecting the effect already shown starts it from its first frame again.
+    lighting.SelectEffect(lighting.EffectIndex().PositionOf(1));
+    model->PreviewTick();
+    EXPECT_EQ(leftShift(), (Rgb{42, 42, 42}));
+    // Without a selection the animation goes on.
+    model->PreviewTick();
+    EXPECT_EQ(leftShift(), (Rgb{69, 69, 69}));
+
+    // Effects without a preview clear every button, the G buttons included.
+    lighting.SelectEffect(lighting.EffectIndex().PositionOf(7));
+    model->PreviewTick();
+    EXPECT_EQ(view.painted.size(), AllKeyButtons().size());
+    EXPECT_TRUE(std::all_of(view.painted.begin(), view.painted.end(),
+                            [](const KeyButtonColour& entry) { return !entry.colour.has_value(); }));
+
+    // The per-key effect shows the keys' own colours: the buttons are redrawn, not painted.
+    lighting.SelectEffect(lighting.EffectIndex().PositionOf(20));
+    const int paints = view.paints;
+    const int refreshes = view.keyRefreshes;
+    model->PreviewTick();
+    EXPECT_EQ(view.paints, paints);
+    EXPECT_GT(view.keyRefreshes, refreshes);
+}
+
+TEST_F(MainWindowModelTest, LanguageChangeLoadsTheLightingAgain) {
+    Arrive();
+    // The keyboard's lighting changed without the program hearing of it.
+    auto area = keyboard.Lighting();
+    area[0] = 12;
+    keyboard.SetLighting(area);
+    const int panels = view.panelRefreshes;
+
+    EXPECT_EQ(model->OnMessage(MSG_LANGUAGE, kCodeLang, 0), 1);
+    EXPECT_EQ(core->Lighting().State().effect, 12);
+    EXPECT_GT(view.panelRefreshes, panels);
+    EXPECT_EQ(CountCommand(TakeLog(), 5), 3); // the three lighting blocks
+}
+
 TEST_F(MainWindowModelTest, OpenNeedsAKeyboardAndMessagesCheckTheirCodes) {
     // No keyboard: the prompt with an empty caption, the window stays hidden.
     EXPECT_EQ(model->OnMessage(MSG_OPEN, kCodeOpen, 0), 1);
@@ -360,6 +514,36 @@ TEST_F(MainWindowModelTest, KeyboardSettingsResetClearsEveryProfilesButtons) {
     EXPECT_TRUE(model->OnTimer(kTimerLightingReload));
     EXPECT_FALSE(model->OnTimer(kTimerBusy));
     EXPECT_FALSE(model->OnTimer(kTimerPreview));
+}
+
+TEST_F(MainWindowModelTest, KeyboardSettingsResetTakesTheKeyboardsProfileBeforeItsLighting) {
+    Arrive();
+    ASSERT_EQ(core->State().activeProfile.load(), 0);
+    // After its reset the keyboard is on profile 2, whose block differs from profile 0's.
+    auto area = keyboard.Lighting();
+    area[2 * kLightingBlock + 0] = 12;
+    area[2 * kLightingBlock + 1] = 3;
+    keyboard.SetLighting(area);
+    auto info = keyboard.Info();
+    info[10] = 2;
+    keyboard.SetInfo(info);
+    const int keyRefreshes = view.keyRefreshes;
+
+    EXPECT_TRUE(model->OnTimer(kTimerSettingsReset));
+    EXPECT_EQ(core->State().activeProfile.load(), 2);
+    EXPECT_EQ(view.profileButton, 2);
+    ASSERT_EQ(model->Menu().Entries().size(), 5u);
+    EXPECT_TRUE(model->Menu().Entries()[4].checked);
+    EXPECT_GT(view.keyRefreshes, keyRefreshes);
+    const LightingState& state = core->Lighting().State();
+    EXPECT_EQ(state.profile, 2);
+    EXPECT_EQ(state.effect, 12);
+    EXPECT_EQ(state.brightness, 3);
+
+    // The next lighting write goes to the block the panel shows.
+    core->Lighting().SetBrightness(4);
+    EXPECT_EQ(keyboard.Lighting()[2 * kLightingBlock + 1], 4);
+    EXPECT_EQ(keyboard.Lighting()[1], 5);
 }
 
 } // namespace brasslane::test

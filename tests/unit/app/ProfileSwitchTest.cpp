@@ -167,7 +167,7 @@ TEST_F(ProfileSwitchTest, ProfileButtonsSwitchOnlyToAnotherProfile) {
 
 TEST(ProfileMenuTest, EntriesAndCheckedEntry) {
     TempFolder folder;
-    const AppCoreOptions options = MakeOptions(folder.Path());
+    const SessionCoreOptions options = MakeOptions(folder.Path());
     Language language(options.paths.programFolder, nullptr, [] { return std::uint16_t{1033}; });
     const std::filesystem::path cache = folder.Path() / "data" / "Brasslane" / "$Profile0.fwc";
 

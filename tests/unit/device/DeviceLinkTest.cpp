@@ -1,5 +1,6 @@
 #include "core/device/DeviceLink.h"
 
+#include "../ManualClock.h"
 #include "core/device/KeyboardFinder.h"
 #include "platform/sim/SimHidBackend.h"
 #include "platform/sim/SimKeyboard.h"
@@ -8,13 +9,13 @@
 
 #include <chrono>
 #include <numeric>
-#include <thread>
 #include <vector>
 
 namespace brasslane {
 namespace {
 
 using Frame = std::array<std::uint8_t, 64>;
+using namespace std::chrono_literals;
 
 class FrameRecorder : public FrameObserver {
 public:
@@ -25,9 +26,11 @@ public:
     int timeouts = 0;
 };
 
+// The keyboard and the link share a clock that jumps over every wait: timeouts and pauses take
+// no real time, and how long they took is read off the clock.
 class DeviceLinkTest : public ::testing::Test {
 protected:
-    explicit DeviceLinkTest(sim::SimModel model = sim::SimModel::k7672) : keyboard(model) {}
+    explicit DeviceLinkTest(sim::SimModel model = sim::SimModel::k7672) : keyboard(model, &clock) {}
 
     void SetUp() override {
         ASSERT_TRUE(ConnectKeyboard(link, state));
@@ -36,9 +39,10 @@ protected:
 
     std::vector<Frame> Sent() const { return keyboard.RequestLog(); }
 
+    test::ManualClock clock{test::ManualClock::kJumpToDeadline};
     sim::SimKeyboard keyboard;
     sim::SimHidBackend backend{keyboard};
-    DeviceLink link{backend};
+    DeviceLink link{backend, &clock};
     ConnectionState state;
 };
 
@@ -62,9 +66,9 @@ TEST_F(DeviceLinkTest, FramesOfBeginReadInfoEndAndBootMode) {
     std::array<std::uint8_t, kDeviceInfoSize> info{};
     EXPECT_EQ(link.ReadDeviceInfo(info), kStatusSuccess);
     EXPECT_EQ(info, keyboard.Info());
-    const auto start = std::chrono::steady_clock::now();
+    const auto start = clock.Now();
     EXPECT_EQ(link.EndSequence(), kStatusSuccess);
-    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(10));
+    EXPECT_EQ(clock.Now() - start, 10ms) << "the keyboard is given 10 ms before a sequence ends";
     EXPECT_EQ(link.EnterBootMode(), 1);
 
     const auto sent = Sent();
@@ -183,7 +187,9 @@ TEST_F(DeviceLinkTest, NoAnswerTakesFourAttemptsAndAFailedWriteOne) {
     FrameRecorder recorder;
     link.SetObserver(&recorder);
     keyboard.SetFaults({.neverAnswer = true});
+    const auto start = clock.Now();
     EXPECT_EQ(link.BeginSequence(), kStatusNoAnswer);
+    EXPECT_EQ(clock.Now() - start, 4 * 300ms) << "each attempt waits 300 ms for its answer";
     EXPECT_EQ(Sent().size(), 4u);
     EXPECT_EQ(recorder.requests, 4);
     EXPECT_EQ(recorder.timeouts, 4);
@@ -205,10 +211,10 @@ TEST_F(DeviceLinkTest, NoAnswerTakesFourAttemptsAndAFailedWriteOne) {
 TEST_F(DeviceLinkTest, LateAnswerIsNotTakenForTheNextRequest) {
     // The first answer to the key-map read comes after its read gave up; the second attempt
     // gets its own answer. The late one then sits in the queue when the next command goes out.
-    keyboard.SetFaults({.lateAnswers = 1, .lateBy = std::chrono::milliseconds(400)});
+    keyboard.SetFaults({.lateAnswers = 1, .lateBy = 400ms});
     std::vector<std::uint8_t> keys(56);
     ASSERT_EQ(link.ReadDefaultKeyMap(keys), kStatusSuccess);
-    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    clock.Advance(250ms); // the late answer has come in by now
 
     std::array<std::uint8_t, kDeviceInfoSize> info{};
     ASSERT_EQ(link.ReadDeviceInfo(info), kStatusSuccess);

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -74,35 +75,81 @@ TEST(HidReportDescriptorTest, RealDescriptorsParseWithTheirTopLevelUsage) {
 
 TEST(HidReportDescriptorTest, RealDescriptorLengthsAndCaps) {
     const std::filesystem::path folder = std::filesystem::path(BRASSLANE_TEST_DATA) / "hid-descriptors";
+    // What the Windows HID parser reports for these devices: top-level usage, report byte lengths
+    // (id byte included) and the number of button and value capabilities of each report kind.
     struct Case {
         const char* file;
         bool ids;
+        std::uint16_t page, usage;
         std::uint16_t input, output, feature;
-        std::size_t buttons, values;
+        std::size_t inputButtons, inputValues, outputButtons, outputValues, featureButtons, featureValues;
     };
     const Case cases[] = {
+        {"045E_02FF_0005_0001.bin", false, 0x0001, 0x0005, 16, 0, 0, 1, 6, 0, 0, 0, 0},
         // No report ids: the id byte is still counted.
-        {"046A_0011_0006_0001.bin", false, 9, 2, 0, 2, 0},
-        {"046D_C52F_0001_000C.bin", true, 5, 0, 0, 1, 0},
+        {"046A_0011_0006_0001.bin", false, 0x0001, 0x0006, 9, 2, 0, 2, 0, 1, 0, 0, 0},
+        {"046D_0A37_0001_000C.bin", true, 0x000C, 0x0001, 33, 37, 0, 5, 2, 1, 2, 0, 0},
+        {"046D_B010_0001_000C.bin", true, 0x000C, 0x0001, 2, 0, 0, 0, 1, 0, 0, 0, 0},
+        {"046D_B010_0001_FF00.bin", true, 0xFF00, 0x0001, 7, 7, 0, 1, 0, 1, 0, 0, 0},
+        {"046D_B010_0002_0001.bin", true, 0x0001, 0x0002, 7, 0, 0, 1, 4, 0, 0, 0, 0},
+        {"046D_B010_0002_FF00.bin", true, 0xFF00, 0x0002, 20, 20, 0, 1, 0, 1, 0, 0, 0},
+        {"046D_B010_0006_0001.bin", true, 0x0001, 0x0006, 9, 2, 0, 2, 0, 1, 0, 0, 0},
+        {"046D_C077_0002_0001.bin", false, 0x0001, 0x0002, 5, 0, 0, 1, 3, 0, 0, 0, 0},
+        {"046D_C283_0004_0001.bin", false, 0x0001, 0x0004, 8, 9, 0, 1, 7, 0, 1, 0, 0},
+        {"046D_C52F_0001_000C.bin", true, 0x000C, 0x0001, 5, 0, 0, 1, 0, 0, 0, 0, 0},
         // An 8-bit array of one usage is a button capability.
-        {"046D_C52F_0001_FF00.bin", true, 7, 7, 0, 1, 0},
+        {"046D_C52F_0001_FF00.bin", true, 0xFF00, 0x0001, 7, 7, 0, 1, 0, 1, 0, 0, 0},
+        {"046D_C52F_0002_0001.bin", false, 0x0001, 0x0002, 9, 0, 0, 1, 4, 0, 0, 0, 0},
+        {"046D_C52F_0002_FF00.bin", true, 0xFF00, 0x0002, 20, 20, 0, 1, 0, 1, 0, 0, 0},
+        {"046D_C534_0001_000C.bin", true, 0x000C, 0x0001, 5, 0, 0, 1, 0, 0, 0, 0, 0},
+        {"046D_C534_0001_FF00.bin", true, 0xFF00, 0x0001, 7, 7, 0, 1, 0, 1, 0, 0, 0},
+        {"046D_C534_0002_0001.bin", true, 0x0001, 0x0002, 8, 0, 0, 1, 4, 0, 0, 0, 0},
+        {"046D_C534_0002_FF00.bin", true, 0xFF00, 0x0002, 20, 20, 0, 1, 0, 1, 0, 0, 0},
+        {"046D_C534_0006_0001.bin", false, 0x0001, 0x0006, 9, 2, 0, 2, 0, 1, 0, 0, 0},
         // An array of three single usages: one capability each.
-        {"046D_C534_0080_0001.bin", true, 2, 0, 0, 3, 0},
-        {"045E_02FF_0005_0001.bin", false, 16, 0, 0, 1, 6},
+        {"046D_C534_0080_0001.bin", true, 0x0001, 0x0080, 2, 0, 0, 3, 0, 0, 0, 0, 0},
+        {"047F_C056_0001_000C.bin", true, 0x000C, 0x0001, 33, 37, 0, 3, 2, 0, 2, 0, 0},
+        // A constant feature bit that names a usage (0xDE) is a capability; padding is not.
+        {"047F_C056_0003_FFA0.bin", true, 0xFFA0, 0x0003, 33, 33, 3, 6, 2, 7, 1, 10, 0},
+        {"047F_C056_0005_000B.bin", true, 0x000B, 0x0005, 2, 2, 0, 3, 0, 6, 0, 0, 0},
+        {"1532_00A3_0002_0001.bin", false, 0x0001, 0x0002, 9, 0, 91, 1, 4, 0, 0, 0, 0},
         // Every Usage item written is a capability of its own: 56 one-bit buttons, 4 + 26 values.
-        {"17CC_1130_0000_FF01.bin", true, 53, 95, 33, 56, 30},
+        {"17CC_1130_0000_FF01.bin", true, 0xFF01, 0x0000, 53, 95, 33, 56, 30, 0, 134, 0, 11},
     };
+    std::set<std::string> listed;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
+        listed.insert(c.file);
         HidReportDescriptor d;
         ASSERT_TRUE(d.Parse(ReadFile(folder / c.file)));
         EXPECT_EQ(d.UsesReportIds(), c.ids);
+        EXPECT_EQ(d.UsagePage(), c.page);
+        EXPECT_EQ(d.Usage(), c.usage);
         EXPECT_EQ(d.ReportByteLength(HidReportType::kInput), c.input);
         EXPECT_EQ(d.ReportByteLength(HidReportType::kOutput), c.output);
         EXPECT_EQ(d.ReportByteLength(HidReportType::kFeature), c.feature);
-        EXPECT_EQ(d.ButtonCaps(HidReportType::kInput).size(), c.buttons);
-        EXPECT_EQ(d.ValueCaps(HidReportType::kInput).size(), c.values);
+        EXPECT_EQ(d.ButtonCaps(HidReportType::kInput).size(), c.inputButtons);
+        EXPECT_EQ(d.ValueCaps(HidReportType::kInput).size(), c.inputValues);
+        EXPECT_EQ(d.ButtonCaps(HidReportType::kOutput).size(), c.outputButtons);
+        EXPECT_EQ(d.ValueCaps(HidReportType::kOutput).size(), c.outputValues);
+        EXPECT_EQ(d.ButtonCaps(HidReportType::kFeature).size(), c.featureButtons);
+        EXPECT_EQ(d.ValueCaps(HidReportType::kFeature).size(), c.featureValues);
     }
+    for (const auto& file : std::filesystem::directory_iterator(folder)) {
+        if (file.path().extension() == ".bin") {
+            EXPECT_TRUE(listed.count(file.path().filename().string())) << file.path().filename() << " has no row";
+        }
+    }
+
+    // The constant bit keeps its place in report 0x1B between the two data items around it.
+    HidReportDescriptor vendor;
+    ASSERT_TRUE(vendor.Parse(ReadFile(folder / "047F_C056_0003_FFA0.bin")));
+    const auto& features = vendor.ButtonCaps(HidReportType::kFeature);
+    ASSERT_EQ(features.size(), 10u);
+    EXPECT_EQ(features[2].usage, 0xDE);
+    EXPECT_EQ(features[2].reportId, 0x1B);
+    EXPECT_EQ(features[2].bitField & 0x01u, 0x01u) << "constant";
+    EXPECT_EQ(features[3].usage, 0xD8);
 
     // System control: a 2-bit array indexed from Logical Minimum 1 over usages 0x82, 0x81, 0x83.
     HidReportDescriptor system;

@@ -1,5 +1,6 @@
 #include "core/device/InputListener.h"
 
+#include "../ManualClock.h"
 #include "RecordingUiSink.h"
 #include "core/base/Messages.h"
 #include "platform/sim/SimHidBackend.h"
@@ -14,33 +15,26 @@ using test::UiEvent;
 using Kind = UiEvent::Kind;
 using namespace std::chrono_literals;
 
+// The listener runs on a manual clock: its search pause and the tray workers' hold last until
+// the test moves time on. A notification reaches the listener once it holds the consumer
+// interface open, which the simulated keyboard tells.
 class InputListenerTest : public ::testing::Test {
 protected:
-    // The listener opens the interface on its own thread; notifications raised before that
-    // reach nobody, so the first one is repeated until it is seen.
-    void WaitUntilListening() {
-        for (int i = 0; i < 300 && ui.Count(Kind::kTimer, kTimerLightingReload) == 0; ++i) {
-            keyboard.RaiseNotification(kUsageLightingChanged);
-            ui.WaitFor(Kind::kTimer, kTimerLightingReload, 1, 10ms);
-        }
-        ASSERT_GT(ui.Count(Kind::kTimer, kTimerLightingReload), 0u);
-        // Any repeats still queued are taken before the test's own notification.
-        keyboard.RaiseNotification(kUsageSettingsReset);
-        ASSERT_TRUE(ui.WaitFor(Kind::kTimer, kTimerSettingsReset));
-        ui.Clear();
+    void StartListening() {
+        listener.Start();
+        ASSERT_TRUE(keyboard.WaitForConsumerReaders(1));
     }
 
     sim::SimKeyboard keyboard;
     sim::SimHidBackend backend{keyboard};
     ConnectionState state;
     test::RecordingUiSink ui;
-    InputListener listener{backend, state, ui};
+    test::ManualClock clock;
+    InputListener listener{backend, state, ui, &clock};
 };
 
 TEST_F(InputListenerTest, TurnsNotificationsIntoTimersAndIcons) {
-    listener.Start();
-    WaitUntilListening();
-
+    StartListening();
     keyboard.RaiseNotification(0x1801); // not one of the keyboard's notifications
     keyboard.RaiseNotification(kUsageLightingChanged);
     keyboard.RaiseNotification(kUsageSettingsReset);
@@ -51,17 +45,26 @@ TEST_F(InputListenerTest, TurnsNotificationsIntoTimersAndIcons) {
     EXPECT_EQ(events[0].wParam, 0u) << "fires at once";
     EXPECT_EQ(events[1].message, static_cast<std::uint32_t>(kTimerSettingsReset));
 
+    // Icons are set one at a time: each worker holds the tray for a millisecond.
     state.stateIcon = kIconConnected;
     keyboard.RaiseNotification(kUsageStateOn);
-    ASSERT_TRUE(ui.WaitFor(Kind::kIcon, kIconKeyboardState));
     keyboard.RaiseNotification(kUsageStateOff);
+    ASSERT_TRUE(ui.WaitFor(Kind::kIcon, kIconKeyboardState));
+    ASSERT_TRUE(clock.WaitForParked(1));
+    EXPECT_EQ(clock.NextWakeIn(), 1ms);
+    EXPECT_EQ(ui.Count(Kind::kIcon, kIconConnected), 0u) << "the second worker waits for the first";
+    clock.Advance(1ms);
     ASSERT_TRUE(ui.WaitFor(Kind::kIcon, kIconConnected));
+    ASSERT_TRUE(clock.WaitForParked(1));
+    clock.Advance(1ms);
+
     state.stateIcon = kIconNoKeyboard;
     keyboard.RaiseNotification(kUsageStateOff);
-    ASSERT_TRUE(ui.WaitFor(Kind::kIcon, kIconNoKeyboard));
+    ASSERT_TRUE(ui.WaitFor(Kind::kIcon, kIconNoKeyboard)) << "back to the state icon of the moment";
     events = ui.Events();
     ASSERT_EQ(events.size(), 5u);
     for (std::size_t i = 2; i < events.size(); ++i) {
+        EXPECT_EQ(events[i].kind, Kind::kIcon);
         EXPECT_NE(events[i].thread, events[0].thread) << "tray icons are set from worker threads";
     }
     listener.Stop();
@@ -70,28 +73,39 @@ TEST_F(InputListenerTest, TurnsNotificationsIntoTimersAndIcons) {
 TEST_F(InputListenerTest, FindsTheKeyboardAgainAfterItWasUnplugged) {
     keyboard.Unplug();
     listener.Start();
-    std::this_thread::sleep_for(50ms);
-    keyboard.Plug();
-    WaitUntilListening();
+    ASSERT_TRUE(clock.WaitForParked(1));
+    EXPECT_EQ(clock.NextWakeIn(), 1000ms);
 
-    keyboard.Unplug();
     keyboard.Plug();
-    ui.Clear();
-    WaitUntilListening();
+    clock.Advance(999ms);
+    ASSERT_TRUE(clock.WaitForParked(1));
+    EXPECT_EQ(keyboard.ConsumerReaders(), 0u) << "searched for once a second";
+    clock.Advance(1ms);
+    ASSERT_TRUE(keyboard.WaitForConsumerReaders(1));
+    keyboard.RaiseNotification(kUsageLightingChanged);
+    ASSERT_TRUE(ui.WaitFor(Kind::kTimer, kTimerLightingReload));
+
+    // The failed read closes the interface; the next search a second later opens the new one.
+    keyboard.Unplug();
+    ASSERT_TRUE(clock.WaitForParked(1));
+    EXPECT_EQ(clock.NextWakeIn(), 1000ms);
+    keyboard.Plug();
+    clock.Advance(1000ms);
+    ASSERT_TRUE(keyboard.WaitForConsumerReaders(1));
+    keyboard.RaiseNotification(kUsageSettingsReset);
+    ASSERT_TRUE(ui.WaitFor(Kind::kTimer, kTimerSettingsReset));
     EXPECT_TRUE(listener.IsRunning());
 }
 
-TEST_F(InputListenerTest, StopWakesABlockedRead) {
-    listener.Start();
-    WaitUntilListening();
-    const auto stopping = std::chrono::steady_clock::now();
-    listener.Stop();
-    EXPECT_LT(std::chrono::steady_clock::now() - stopping, 300ms);
-    EXPECT_FALSE(listener.IsRunning());
-
+TEST_F(InputListenerTest, StopWakesABlockedReadAndAHoldingWorker) {
+    StartListening();
     keyboard.RaiseNotification(kUsageStateOn);
-    std::this_thread::sleep_for(20ms);
-    EXPECT_TRUE(ui.Events().empty());
+    ASSERT_TRUE(ui.WaitFor(Kind::kIcon, kIconKeyboardState));
+    ASSERT_TRUE(clock.WaitForParked(1));
+    // Time stands still: only Stop can end the read and the worker's hold.
+    listener.Stop();
+    EXPECT_FALSE(listener.IsRunning());
+    EXPECT_EQ(keyboard.ConsumerReaders(), 0u) << "the interface is closed";
 }
 
 } // namespace

@@ -128,6 +128,50 @@ TEST(KeyTable, HidPairsBothWays) {
     EXPECT_EQ(ConsumerList()[18], 0);
 }
 
+TEST(KeyTable, EveryRowsHidCodeLeadsBackToItsKey) {
+    // Two HID codes sit in two rows each; a code names the first of its rows.
+    const struct {
+        ScanCode key;
+        ScanCode namedBy;
+    } shared[] = {
+        {0x136, 0x36}, // the second Right Shift row: 0xE5
+        {0x146, 0x45}, // Break carries Pause's 0x48
+    };
+    for (const auto& s : shared) {
+        EXPECT_EQ(KeyRowOf(s.key).hidCode, KeyRowOf(s.namedBy).hidCode) << std::hex << s.key;
+    }
+    std::size_t withCode = 0;
+    for (std::uint16_t index = 0; index < kKeyTableRows; ++index) {
+        const KeyRow& row = KeyTable()[index];
+        const ScanCode code = FromScanIndex(index);
+        SCOPED_TRACE(testing::Message() << "scan code 0x" << std::hex << code);
+        const HidPair pair = ScanCodeToHidPair(code);
+        if (row.hidCode == 0) {
+            EXPECT_EQ(pair, (HidPair{kPageNone, 0}));
+            continue;
+        }
+        ++withCode;
+        ScanCode expected = code;
+        for (const auto& s : shared) {
+            expected = s.key == code ? s.namedBy : expected;
+        }
+        // The one-byte code, read back from a key map, finds the key whatever page it stands for.
+        EXPECT_EQ(HidPairToScanCode({kPageKeyboard, row.hidCode}), expected);
+        EXPECT_EQ(pair.usage, row.hidCode);
+        if (pair.page == kPageMouse) {
+            // Mouse actions never come back as pairs of their private page.
+            EXPECT_EQ(HidPairToScanCode(pair), 0);
+        } else {
+            EXPECT_EQ(HidPairToScanCode(pair), expected);
+        }
+        // Consumer keys also come back from the consumer usage of their slot.
+        if (row.hidCode >= 0xC0 && row.hidCode < 0xC0 + 18) {
+            EXPECT_EQ(HidPairToScanCode({kPageConsumer, ConsumerList()[row.hidCode - 0xC0]}), expected);
+        }
+    }
+    EXPECT_GT(withCode, 130u);
+}
+
 TEST(KeyTable, ModifierMask) {
     const ScanCode modifiers[] = {0x1D, 0x2A, 0x38, 0x15B, 0x11D, 0x36, 0x138, 0x15C};
     for (int bit = 0; bit < 8; ++bit) {

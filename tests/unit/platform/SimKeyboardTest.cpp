@@ -1,6 +1,8 @@
 #include "platform/sim/SimKeyboard.h"
 
+#include "../ManualClock.h"
 #include "core/device/CHidDevice.h"
+#include "core/keys/KeyAction.h"
 #include "platform/sim/SimHidBackend.h"
 
 #include <gtest/gtest.h>
@@ -74,6 +76,30 @@ TEST(SimKeyboard, FreshStateOfBothModels) {
     ASSERT_EQ(largeMap.size(), 512u);
     EXPECT_TRUE(std::equal(map.begin(), map.end(), largeMap.begin()));
     EXPECT_TRUE(std::all_of(largeMap.begin() + 378, largeMap.end(), [](auto b) { return b == 0; }));
+}
+
+TEST(SimKeyboard, FactoryKeyMapIsTheProgramsBuiltInOne) {
+    const auto builtIn = BuiltInDefaultKeyMap();
+    const auto matrix = BuiltInDefaultMatrix();
+    for (const SimModel model : {SimModel::k7672, SimModel::k505B}) {
+        SimKeyboard keyboard(model);
+        SCOPED_TRACE(keyboard.KeyCount());
+        const auto map = keyboard.DefaultKeyMap();
+        ASSERT_EQ(map.size(), keyboard.BlockSize());
+        EXPECT_TRUE(std::equal(map.begin(), map.end(), builtIn.begin()));
+        // Kind, sub and value of each position, in that order; the 128-key block ends in zeros.
+        for (std::size_t position = 0; position < kBuiltInKeyPositions; ++position) {
+            const KeyAction action = matrix[position];
+            EXPECT_EQ(map[3 * position], action.kind) << position;
+            EXPECT_EQ(map[3 * position + 1], action.sub) << position;
+            EXPECT_EQ(map[3 * position + 2], action.value) << position;
+        }
+        EXPECT_TRUE(std::all_of(map.begin() + 3 * kBuiltInKeyPositions, map.end(), [](auto b) { return b == 0; }));
+        const auto maps = keyboard.KeyMaps();
+        for (std::size_t profile = 0; profile < 3; ++profile) {
+            EXPECT_TRUE(std::equal(map.begin(), map.end(), maps.begin() + profile * map.size())) << profile;
+        }
+    }
 }
 
 TEST(SimKeyboard, AnswersRequestsWithinItsAreas) {
@@ -188,7 +214,7 @@ TEST(SimHidBackend, PresentsThreeInterfacesWithTheirDescriptors) {
     std::vector<std::string> paths;
     ASSERT_TRUE(backend.Enumerate(paths));
     ASSERT_EQ(paths.size(), 3u);
-    EXPECT_EQ(paths[1], "sim:kbd/0#vid_0c45&pid_7672&mi_01");
+    EXPECT_EQ(paths[1], "sim:kbd/0#vid_0c45&pid_7672&mi_01&hid_0003:0C45:7672.0000");
 
     CHidDevice device(backend);
     const struct {
@@ -225,6 +251,7 @@ TEST(SimHidBackend, PresentsThreeInterfacesWithTheirDescriptors) {
 TEST(SimHidBackend, UnplugKillsHandlesEvenAfterAReplug) {
     SimKeyboard keyboard;
     SimHidBackend backend(keyboard);
+    const std::string commandBefore = backend.CommandPath();
     CHidDevice before(backend);
     ASSERT_TRUE(before.Open(backend.ConsumerPath(), true, false, true, false));
 
@@ -245,6 +272,10 @@ TEST(SimHidBackend, UnplugKillsHandlesEvenAfterAReplug) {
     keyboard.Plug();
     EXPECT_TRUE(backend.IsPresent(backend.CommandPath()));
     EXPECT_EQ(keyboard.PlugGeneration(), 1u);
+    // Every plug gives the interfaces new paths: a path from before the unplug names nothing.
+    EXPECT_NE(backend.CommandPath(), commandBefore);
+    EXPECT_FALSE(backend.IsPresent(commandBefore));
+    EXPECT_FALSE(CHidDevice(backend).Open(commandBefore, true, true, true, false));
     CHidDevice after(backend);
     ASSERT_TRUE(after.Open(backend.ConsumerPath(), true, false, true, false));
     keyboard.RaiseNotification(0x0401);
@@ -254,7 +285,9 @@ TEST(SimHidBackend, UnplugKillsHandlesEvenAfterAReplug) {
 }
 
 TEST(SimHidBackend, FaultsShapeTheExchange) {
-    SimKeyboard keyboard;
+    // Waits jump to their deadline: the time each step took is read off the clock.
+    test::ManualClock clock(test::ManualClock::kJumpToDeadline);
+    SimKeyboard keyboard(SimModel::k7672, &clock);
     SimHidBackend backend(keyboard);
     CHidDevice device(backend);
     ASSERT_TRUE(device.Open(backend.CommandPath(), true, true, true, false));
@@ -262,15 +295,32 @@ TEST(SimHidBackend, FaultsShapeTheExchange) {
     Frame answer{};
 
     keyboard.SetFaults({.latencyPerReport = 5ms});
-    auto start = std::chrono::steady_clock::now();
+    auto start = clock.Now();
     ASSERT_TRUE(device.WriteReport(request, nullptr, 1000));
+    EXPECT_EQ(clock.Now() - start, 5ms);
     ASSERT_TRUE(device.ReadReport(answer, nullptr, 1000));
-    EXPECT_GE(std::chrono::steady_clock::now() - start, 10ms) << "write and answer each take the latency";
+    EXPECT_EQ(clock.Now() - start, 10ms) << "write and answer each take the latency";
+    keyboard.ClearRequestLog();
+    EXPECT_FALSE(device.WriteReport(request, nullptr, 3)) << "a timeout shorter than the latency";
+    EXPECT_TRUE(keyboard.RequestLog().empty());
 
     keyboard.SetFaults({.lateAnswers = 1, .lateBy = 100ms});
+    start = clock.Now();
     ASSERT_TRUE(device.WriteReport(request, nullptr, 1000));
     EXPECT_FALSE(device.ReadReport(answer, nullptr, 30)) << "not there yet";
+    EXPECT_EQ(clock.Now() - start, 30ms);
     EXPECT_TRUE(device.ReadReport(answer, nullptr, 300));
+    EXPECT_EQ(clock.Now() - start, 100ms);
+
+    // One command refused, whatever its place in the exchange; the others answered as usual.
+    keyboard.SetFaults({.refusedCommand = 10});
+    for (const auto& [frame, status] : {std::pair{Request(10, 1, 0, {7}), 0xFF}, {Request(8, 1, 0, {7}), 0x00}}) {
+        ASSERT_TRUE(device.WriteReport(frame, nullptr, 1000));
+        ASSERT_TRUE(device.ReadReport(answer, nullptr, 1000));
+        EXPECT_EQ(answer[7], status) << int{frame[3]};
+    }
+    EXPECT_EQ(keyboard.MacroArea()[0], 0) << "the refused write left the macro area alone";
+    EXPECT_EQ(keyboard.KeyMaps()[0], 7);
 
     keyboard.SetFaults({.unplugAfter = 2});
     for (int i = 0; i < 2; ++i) {

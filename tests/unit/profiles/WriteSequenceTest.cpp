@@ -43,7 +43,7 @@ protected:
         m_working.image.SetEntry(RecordIndex(area, ToScanIndex(key)), entry);
     }
 
-    bool Write(bool allProfiles, int currentProfile) {
+    WriteResult Write(bool allProfiles, int currentProfile) {
         // What taking the snapshot does, without the text pool (the key maps do not use it).
         m_snapshot.image = m_working.image;
         return WriteConfiguration(m_snapshot, m_working, allProfiles, currentProfile, *m_link, m_connection, m_ui,
@@ -94,8 +94,8 @@ TEST_F(WriteSequence, WritesTheCurrentProfilesKeyMap) {
         m_working.image.SetEntry(RecordIndex(1, slot), KeyEntry{1, 0, 0, 0, 0});
     }
     Assign(1, 0x1E, AssignmentType::kKey, 0x120); // A -> Mute
-    Assign(1, 0x28, AssignmentType::kMedia, 1);   // the key at position 99 -> Play/Pause
-    Assign(1, 0x1B, AssignmentType::kKey, 0x1E);  // the key at position 106: overridden by 99
+    Assign(1, 0x28, AssignmentType::kMedia, 1);   // ' (position 99) -> Play/Pause
+    Assign(1, 0x1B, AssignmentType::kKey, 0x1E);  // ] (position 106) -> A
     Assign(1, 0x10, AssignmentType::kDefault, 0); // Q keeps its function
     Assign(0, 0x1E, AssignmentType::kKey, 0x30);  // another profile: not written
 
@@ -105,7 +105,7 @@ TEST_F(WriteSequence, WritesTheCurrentProfilesKeyMap) {
     const auto defaults = BuiltInDefaultKeyMap();
     EXPECT_EQ(KeyAction::At(block, 19), (KeyAction{2, 2, 0xCD}));
     EXPECT_EQ(KeyAction::At(block, 99), (KeyAction{3, 0xCD, 0x00}));
-    EXPECT_EQ(KeyAction::At(block, 106), KeyAction::At(block, 99));
+    EXPECT_EQ(KeyAction::At(block, 106), (KeyAction{2, 2, 0x04}));
     EXPECT_EQ(KeyAction::At(block, 18), KeyAction::At(defaults, 18)); // Q
     for (std::size_t i = 0; i < 126; ++i) {
         const KeyAction d = KeyAction::At(defaults, i);
@@ -125,6 +125,28 @@ TEST_F(WriteSequence, WritesTheCurrentProfilesKeyMap) {
     EXPECT_EQ(commands[1], 10);
     EXPECT_EQ(commands.back(), 2);
     EXPECT_EQ(std::count(commands.begin(), commands.end(), 8), 7); // 378 bytes in 56-byte chunks
+}
+
+TEST_F(WriteSequence, EachPositionIsWrittenFromItsOwnKey) {
+    Connect();
+    // Nothing assigned: the keyboard gets its default map back, ' at 99 and ] at 106 included.
+    ASSERT_TRUE(Write(true, 0));
+    const auto defaults = BuiltInDefaultKeyMap();
+    for (std::size_t profile = 0; profile < 3; ++profile) {
+        const auto block = Block(profile);
+        EXPECT_TRUE(std::equal(block.begin(), block.end(), defaults.begin())) << profile;
+    }
+
+    // A keyboard whose own default map has ' at both places reads them as one key: both follow
+    // the entry of ', and the entry of ] (a key this keyboard does not have) is not used.
+    auto own = defaults;
+    KeyAction::At(own, 99).Put(own, 106);
+    m_connection.SetDefaultKeyMap(own);
+    Assign(0, 0x28, AssignmentType::kMedia, 1);
+    Assign(0, 0x1B, AssignmentType::kDisabled);
+    ASSERT_TRUE(Write(false, 0));
+    EXPECT_EQ(KeyAction::At(Block(0), 99), (KeyAction{3, 0xCD, 0x00}));
+    EXPECT_EQ(KeyAction::At(Block(0), 106), (KeyAction{3, 0xCD, 0x00}));
 }
 
 TEST_F(WriteSequence, MacroAreaAndMacroKeys) {
@@ -208,23 +230,105 @@ TEST_F(WriteSequence, MacroCapacity) {
     EXPECT_EQ(KeyAction::At(Block(0), 19), (KeyAction{5, 1, 0}));
 }
 
-TEST_F(WriteSequence, RefusalsDoNotStopTheSequence) {
-    Connect();
+TEST_F(WriteSequence, EveryPartMustSucceedAndAFailedMacroAreaStopsTheKeyMaps) {
+    Connect(sim::SimModel::k7672, 1);
     Assign(0, 0x1E, AssignmentType::kDisabled);
-    // The begin command and the macro area are refused; the key map still goes.
-    sim::SimFaults faults;
-    faults.statusByte = 0xFF;
-    faults.statusCount = 2;
-    m_keyboard->SetFaults(faults);
-    EXPECT_TRUE(Write(false, 0));
-    EXPECT_EQ(KeyAction::At(Block(0), 19), KeyAction{});
+    Assign(1, 0x1E, AssignmentType::kDisabled);
+    m_working.image.macros = Macros({1});
+    m_working.image.macros[0].name = std::u16string(100, u'n'); // too long to go with its name
 
-    // A refused key map fails the write, and the end command is still sent.
-    faults.statusCount = 100;
-    m_keyboard->SetFaults(faults);
+    struct Case {
+        const char* name;
+        sim::SimFaults faults;
+        WriteFailure failure;
+        int profile;
+        std::string text;
+    };
+    // Each write is one of all three profiles: begin, one macro-area chunk, 3 x 7 key-map chunks, end.
+    const std::vector<Case> cases{
+        {"begin", {.statusByte = 0xFE, .statusCount = 1}, WriteFailure::kBegin, -1, "the start of the write"},
+        {"macro area", {.refusedCommand = 10}, WriteFailure::kMacroArea, -1, "the macro area"},
+        {"profile 1",
+         {.statusByte = 0xFF, .statusCount = 1, .statusAfter = 2},
+         WriteFailure::kKeyMap,
+         0,
+         "the key map of profile 1"},
+        {"every key map", {.refusedCommand = 8}, WriteFailure::kKeyMap, 0, "the key map of profile 1"},
+        {"end", {.refusedCommand = 2}, WriteFailure::kEnd, -1, "the end of the write"},
+    };
+    for (const Case& c : cases) {
+        m_keyboard->SetKeyMaps(std::vector<std::uint8_t>(3 * 378, kPattern));
+        m_keyboard->SetMacroArea(std::vector<std::uint8_t>(128, 0));
+        m_keyboard->SetFaults(c.faults);
+        m_keyboard->ClearRequestLog();
+        m_ui.messages.clear();
+        m_working.allProfilesRequest.store(true);
+
+        const WriteResult result = Write(false, 0);
+        EXPECT_FALSE(result.Ok()) << c.name;
+        EXPECT_EQ(result.failure, c.failure) << c.name;
+        EXPECT_EQ(result.profile, c.profile) << c.name;
+        EXPECT_EQ(result.status, c.faults.statusByte == 0xFE ? kStatusRefusedFE : kStatusRefusedFF) << c.name;
+        const std::string text = WriteResultText(result);
+        EXPECT_EQ(text.rfind(c.text, 0), 0u) << text;
+        EXPECT_NE(text.find(": the keyboard refused the command"), std::string::npos) << text;
+        // The next write must still send all three key maps.
+        EXPECT_TRUE(m_working.allProfilesRequest.load()) << c.name;
+        // Every bracket begun is closed.
+        EXPECT_EQ(Commands().back(), 2) << c.name;
+    }
+
+    // The macro area refused: no key map was sent, no word about the names either.
+    m_keyboard->SetKeyMaps(std::vector<std::uint8_t>(3 * 378, kPattern));
+    m_keyboard->SetFaults({.refusedCommand = 10});
     m_keyboard->ClearRequestLog();
-    EXPECT_FALSE(Write(false, 0));
-    EXPECT_EQ(Commands().back(), 2);
+    m_ui.messages.clear();
+    EXPECT_EQ(Write(true, 0).failure, WriteFailure::kMacroArea);
+    EXPECT_EQ(Commands(), (std::vector<std::uint8_t>{1, 10, 2}));
+    EXPECT_EQ(m_keyboard->KeyMaps(), std::vector<std::uint8_t>(3 * 378, kPattern));
+    EXPECT_TRUE(m_ui.messages.empty());
+
+    // Profile 1's key map refused: profiles 2 and 3 are written all the same.
+    m_keyboard->SetFaults({.statusByte = 0xFF, .statusCount = 1, .statusAfter = 2});
+    EXPECT_EQ(Write(true, 0).failure, WriteFailure::kKeyMap);
+    EXPECT_EQ(KeyAction::At(Block(1), 19), KeyAction{});
+    EXPECT_EQ(Block(0)[19 * 3 + 1], kPattern);
+
+    // All well again: success, and the request is done with.
+    m_keyboard->SetFaults({});
+    m_ui.messages.clear();
+    EXPECT_TRUE(Write(false, 0));
+    EXPECT_EQ(WriteResultText(Write(false, 0)), "written");
+    EXPECT_FALSE(m_working.allProfilesRequest.load());
+    EXPECT_EQ(KeyAction::At(Block(0), 19), KeyAction{});
+    EXPECT_EQ(m_ui.messages, (std::vector<std::string>{"Names left out", "Names left out"}));
+
+    // A keyboard that is gone is not written to at all.
+    m_keyboard->ClearRequestLog();
+    m_link->SetConnected(false);
+    EXPECT_EQ(Write(true, 0).failure, WriteFailure::kKeyboardGone);
+    EXPECT_TRUE(m_keyboard->RequestLog().empty());
+}
+
+TEST_F(WriteSequence, MacroCapacityIsReadAgainWhenTheConnectionDidNotGetIt) {
+    Connect();
+    m_connection.macroCapacity.store(0); // the information block was not read at connection
+    m_keyboard->SetFaults({.refusedCommand = 3});
+    const WriteResult unknown = Write(false, 0);
+    EXPECT_EQ(unknown.failure, WriteFailure::kCapacityUnknown);
+    EXPECT_EQ(unknown.status, kStatusRefusedFF);
+    EXPECT_TRUE(m_ui.messages.empty()) << "the macros are not too long; the keyboard did not say";
+    EXPECT_EQ(Commands(), (std::vector<std::uint8_t>{3}));
+    EXPECT_EQ(m_keyboard->KeyMaps(), std::vector<std::uint8_t>(3 * 378, kPattern));
+
+    m_keyboard->SetFaults({});
+    m_keyboard->ClearRequestLog();
+    m_working.image.macros = Macros({1});
+    EXPECT_TRUE(Write(false, 0));
+    EXPECT_EQ(m_connection.macroCapacity.load(), 0x40u * 128);
+    EXPECT_TRUE(m_ui.messages.empty());
+    EXPECT_EQ(Commands().front(), 3);
+    EXPECT_EQ(ReadMacroBlobHeader(m_keyboard->MacroArea()).count, 1);
 }
 
 TEST_F(WriteSequence, KeyboardDefaultMapAndLargerModel) {

@@ -1,6 +1,8 @@
 #pragma once
 
-// The names brasslanectl and its profile JSON give keys and profile-area slots.
+// The canonical text names of keys and profile-area slots: what brasslanectl's commands and
+// profile JSON read and write. The key table's own names (KeyTable.h) are for display; these
+// are one word each, unique and plain ASCII, so that they can be typed and read back.
 //
 // Every key of the key table has one canonical name: its English label without spaces ("A",
 // "CapsLock", "Num7", "RightCtrl"), or, where that label is not plain ASCII or is taken by an
@@ -19,7 +21,7 @@
 #include <string_view>
 #include <vector>
 
-namespace brasslane::cli {
+namespace brasslane {
 
 struct NamedKey {
     std::string name;
@@ -43,4 +45,4 @@ std::string SlotName(std::size_t slot);
 // whose scan index is that slot. nullopt for anything else.
 std::optional<std::size_t> ParseSlotName(std::string_view text);
 
-} // namespace brasslane::cli
+} // namespace brasslane

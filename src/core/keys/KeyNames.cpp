@@ -1,4 +1,4 @@
-#include "KeyNames.h"
+#include "core/keys/KeyNames.h"
 
 #include "core/keys/KeyEntry.h"
 #include "core/keys/KeyTable.h"
@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <map>
 
-namespace brasslane::cli {
+namespace brasslane {
 
 namespace {
 
@@ -196,4 +196,4 @@ std::optional<std::size_t> ParseSlotName(std::string_view text) {
     return index;
 }
 
-} // namespace brasslane::cli
+} // namespace brasslane
