@@ -2,11 +2,11 @@
 // program writes, files with values beyond the editing limits (a backup of a damaged macro area),
 // and files damaged byte by byte. And whatever JSON is accepted gives a file the loader accepts.
 
-#include "KeyNames.h"
 #include "ProfileJson.h"
 
 #include "core/base/Bytes.h"
 #include "core/keys/KeyEntry.h"
+#include "core/keys/KeyNames.h"
 #include "core/profiles/ProfileFile.h"
 
 #include <gtest/gtest.h>
