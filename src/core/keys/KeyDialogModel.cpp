@@ -4,6 +4,7 @@
 #include "core/keys/ProfileImage.h"
 #include "core/resources/Language.h"
 
+#include <algorithm>
 #include <mutex>
 
 namespace brasslane {
@@ -349,19 +350,19 @@ ScreenPoint KeyDialogPosition(const ScreenRect& button, int dialogWidth, int dia
     const bool fitsLeft = button.x - dialogWidth >= screen.x;
     const bool fitsBelow = bottom + dialogHeight <= screen.y + screen.height;
     const bool fitsAbove = button.y - dialogHeight >= screen.y;
+    ScreenPoint at{right, bottom};
     if (fitsRight && fitsBelow) {
-        return {right, bottom};
+        at = {right, bottom};
+    } else if (fitsRight && fitsAbove) {
+        at = {right, button.y - dialogHeight};
+    } else if (fitsLeft) {
+        at = {button.x - dialogWidth, !fitsBelow && fitsAbove ? button.y - dialogHeight : bottom};
     }
-    if (fitsRight && fitsAbove) {
-        return {right, button.y - dialogHeight};
-    }
-    if (fitsLeft) {
-        if (!fitsBelow && fitsAbove) {
-            return {button.x - dialogWidth, button.y - dialogHeight};
-        }
-        return {button.x - dialogWidth, bottom};
-    }
-    return {right, bottom};
+    // Where the dialog fits neither way it would reach past the screen's edge, its OK button
+    // out of reach: it is pushed back onto the screen (its top left corner stays on it).
+    at.x = std::max(std::min(at.x, screen.x + screen.width - dialogWidth), screen.x);
+    at.y = std::max(std::min(at.y, screen.y + screen.height - dialogHeight), screen.y);
+    return at;
 }
 
 } // namespace brasslane

@@ -147,7 +147,8 @@ private:
 // Where the dialog opens, in screen coordinates. Beside the clicked button: at its lower right
 // corner when the dialog fits right of and below it; else right of it and above when it fits
 // there; else left of it, below (or above when only that fits); when nothing fits, at the
-// lower right corner anyway. The last G key's dialog is centred on the screen.
+// lower right corner anyway, pushed back onto the screen as far as needed. The last G key's
+// dialog is centred on the screen.
 struct ScreenRect {
     int x = 0;
     int y = 0;

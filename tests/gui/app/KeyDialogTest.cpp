@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QScreen>
 #include <QTableWidget>
 
 #include <fstream>
@@ -87,6 +88,13 @@ protected:
 
 TEST_F(KeyDialogTest, AKeyClickOpensTheDialogBesideTheKeyAndBlocksProfileSwitches) {
     CPngButton* key = h.Window().KeyButton(KeyButtonId::Key(kKeyA));
+    // The window placed so that the dialog fits right of and below the key on the (small)
+    // offscreen screen.
+    const QRect screen = h.Window().screen()->availableGeometry();
+    const QPoint keyCorner = key->mapTo(&h.Window(), QPoint(key->width(), key->height()));
+    h.Window().move(screen.topLeft() + QPoint(100, 50) - keyCorner);
+    ASSERT_TRUE(WaitFor(
+        [&] { return key->mapToGlobal(QPoint(key->width(), key->height())) == screen.topLeft() + QPoint(100, 50); }));
     Varnel_DlgComposite* dialog = OpenFor(h, KeyButtonId::Key(kKeyA));
     ASSERT_NE(dialog, nullptr);
     EXPECT_TRUE(h.Window().IsKeyDialogOpen());
@@ -94,12 +102,11 @@ TEST_F(KeyDialogTest, AKeyClickOpensTheDialogBesideTheKeyAndBlocksProfileSwitche
     EXPECT_EQ(dialog->Model().Slot(), ToScanIndex(kKeyA));
     EXPECT_EQ(dialog->windowTitle(), Text(h, "KEY_SETTING_TISHI"));
 
-    // Beside the key: touching one of its corners, never over it.
+    // Beside the key: at its lower right corner.
     const QRect button(key->mapToGlobal(QPoint(0, 0)), key->size());
-    const QRect placed = dialog->frameGeometry();
-    EXPECT_FALSE(placed.intersects(button));
-    EXPECT_TRUE(placed.left() == button.right() + 1 || placed.right() + 1 == button.left());
-    EXPECT_TRUE(placed.top() == button.bottom() + 1 || placed.bottom() + 1 == button.top());
+    ASSERT_LE(button.right() + 1 + dialog->width(), screen.right() + 1);
+    ASSERT_LE(button.bottom() + 1 + dialog->height(), screen.bottom() + 1);
+    EXPECT_EQ(dialog->frameGeometry().topLeft(), button.bottomRight() + QPoint(1, 1));
 
     // Every control of the layout file is where the skin puts it.
     const SkinLayout layout(h.Core().Paths().compositeSkin);

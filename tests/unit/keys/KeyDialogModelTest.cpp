@@ -293,13 +293,17 @@ TEST(KeyDialogPlacement, BesideTheButtonWhereItFits) {
         {"right, above", {100, 650, 40, 30}, {140, 450}},
         {"left, below", {800, 100, 40, 30}, {500, 130}},
         {"left, above", {800, 650, 40, 30}, {500, 450}},
-        {"left, neither below nor above", {800, 100, 40, 650}, {500, 750}},
-        {"nowhere", {-10, 300, 1020, 300}, {1010, 600}},
+        // Where it fits neither below nor above, it is kept on the screen.
+        {"left, neither below nor above", {800, 100, 40, 650}, {500, 600}},
+        {"nowhere", {-10, 300, 1020, 300}, {700, 600}},
+        {"right, neither below nor above", {100, 100, 40, 650}, {140, 600}},
         {"exactly at the edges", {660, 570, 40, 30}, {700, 600}},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(KeyDialogPosition(c.button, w, h, screen, false), c.expected) << c.where;
     }
+    // A dialog larger than the screen keeps its top left corner on it.
+    EXPECT_EQ(KeyDialogPosition({100, 100, 40, 30}, 1200, 900, screen, false), (ScreenPoint{0, 0}));
     EXPECT_EQ(KeyDialogPosition({100, 100, 40, 30}, w, h, screen, true), (ScreenPoint{350, 300}));
     EXPECT_EQ(KeyDialogPosition({100, 100, 40, 30}, w, h, {1920, 0, 1000, 800}, true), (ScreenPoint{2270, 300}));
 }
