@@ -110,7 +110,8 @@ void MacroPageView::Build() {
         m_editor.DeleteMacro(m_working);
         Refresh();
     });
-    m_record = button("FUNC_MACRO_RECORD", true, [this] { ToggleRecording(); });
+    // While a recording runs the button keeps its pressed face; without a macro it shows dimmed.
+    m_record = button("FUNC_MACRO_RECORD", false, [this] { ToggleRecording(); });
     m_deleteStep = button("FUNC_MACRO_DELETE2", false, [this] {
         m_editor.DeleteStep();
         Refresh();
@@ -232,7 +233,7 @@ void MacroPageView::RefreshButtons() {
     m_add->setEnabled(!recording);
     m_delete->setEnabled(!recording && shown);
     m_record->setEnabled(shown);
-    m_record->SetSelected(recording);
+    m_record->setDown(recording);
     m_record->setText(m_dialog.Text(recording       ? "MACRO_ACTION_STOP_RECORD"
                                     : m_stoppedOnce ? "MACRO_ACTION_RECORD"
                                                     : "A_RECORD"));

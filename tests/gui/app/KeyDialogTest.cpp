@@ -170,7 +170,7 @@ TEST_F(KeyDialogTest, AMacroRecordedInTheDialogReachesTheKeyboard) {
 
     dialog->Button("FUNC_MACRO_RECORD")->click();
     EXPECT_TRUE(dialog->Model().Macros().Recording());
-    EXPECT_TRUE(dialog->Button("FUNC_MACRO_RECORD")->IsSelected());
+    EXPECT_EQ(dialog->Button("FUNC_MACRO_RECORD")->CurrentFace(), Face::Down);
     EXPECT_EQ(dialog->Button("FUNC_MACRO_RECORD")->text(), Text(h, "MACRO_ACTION_STOP_RECORD"));
     EXPECT_FALSE(dialog->Button("FUNC_MACRO_ADD")->isEnabled());
     now += 30;
@@ -184,6 +184,7 @@ TEST_F(KeyDialogTest, AMacroRecordedInTheDialogReachesTheKeyboard) {
     SendKey(dialog, 0x120, false); // a media key passes by
     dialog->Button("FUNC_MACRO_RECORD")->click();
     EXPECT_FALSE(dialog->Model().Macros().Recording());
+    EXPECT_NE(dialog->Button("FUNC_MACRO_RECORD")->CurrentFace(), Face::Down);
     EXPECT_EQ(dialog->Button("FUNC_MACRO_RECORD")->text(), Text(h, "MACRO_ACTION_RECORD"));
 
     QTableWidget* steps = dialog->MacroPage().StepList();
@@ -236,6 +237,13 @@ TEST_F(KeyDialogTest, TheLastGKeyOpensOnTheMacroPageOnly) {
         EXPECT_TRUE(dialog->Button(tab)->text().isEmpty()) << tab;
     }
     EXPECT_TRUE(dialog->Button("CONTROL_MACRO")->isEnabled());
+    // Without a macro there are no steps to record or edit.
+    for (const char* button : {"FUNC_MACRO_RECORD", "FUNC_MACRO_DELETE", "FUNC_MACRO_DELETE2", "FUNC_MACRO_CLEAR",
+                               "FUNC_MACRO_UP_TOP", "FUNC_MACRO_DOWN_BOTTOM"}) {
+        EXPECT_FALSE(dialog->Button(button)->isEnabled()) << button;
+        EXPECT_EQ(dialog->Button(button)->CurrentFace(), Face::Disabled) << button;
+    }
+    EXPECT_TRUE(dialog->Button("FUNC_MACRO_ADD")->isEnabled());
     dialog->reject();
 
     // The same dialog then opens for an ordinary key with every page.
