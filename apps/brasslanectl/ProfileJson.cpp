@@ -1,6 +1,8 @@
 #include "ProfileJson.h"
 
+#include "core/base/Keyboard.h"
 #include "core/base/Bytes.h"
+#include "core/base/Utf8.h"
 #include "core/keys/KeyEntry.h"
 #include "core/keys/KeyNames.h"
 #include "core/keys/MacroBlock.h"
@@ -25,13 +27,14 @@ namespace brasslane::cli {
 
 namespace {
 
+constexpr std::size_t kGSlotsPerBank = kGKeysPerBank;
+
 using Json = nlohmann::ordered_json;
 
 constexpr std::string_view kFormatName = "brasslane-profile";
 constexpr int kFormatVersion = 1;
 constexpr int kKeyboardProfiles = 3;
 constexpr std::size_t kExtraArea = 3;
-constexpr std::size_t kGKeysPerBank = 9;
 constexpr std::size_t kFlagOffset = 30;
 constexpr std::size_t kChecksumOffset = 31;
 // Bytes 20..29 of the file header are reserved: written as 0, not checked on reading.
@@ -64,96 +67,10 @@ void SetError(std::string* error, std::string text) {
     }
 }
 
-// --- UTF-16 and UTF-8 -----------------------------------------------------------------------
-
-// UTF-8 form of `text`; false when it holds an unpaired surrogate, which UTF-8 cannot carry.
-bool Utf16ToUtf8(std::u16string_view text, std::string& out) {
-    out.clear();
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF) {
-            if (i + 1 >= text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) {
-                return false;
-            }
-            c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char32_t>(text[++i]) - 0xDC00);
-        } else if (c >= 0xDC00 && c <= 0xDFFF) {
-            return false;
-        }
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
-    return true;
-}
-
-// UTF-16 form of a UTF-8 text; false for a malformed sequence.
-bool Utf8ToUtf16(std::string_view text, std::u16string& out) {
-    out.clear();
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        char32_t c = 0;
-        std::size_t length = 0;
-        char32_t minimum = 0;
-        if (lead < 0x80) {
-            c = lead;
-            length = 1;
-        } else if ((lead & 0xE0) == 0xC0) {
-            c = lead & 0x1F;
-            length = 2;
-            minimum = 0x80;
-        } else if ((lead & 0xF0) == 0xE0) {
-            c = lead & 0x0F;
-            length = 3;
-            minimum = 0x800;
-        } else if ((lead & 0xF8) == 0xF0) {
-            c = lead & 0x07;
-            length = 4;
-            minimum = 0x10000;
-        } else {
-            return false;
-        }
-        if (i + length > text.size()) {
-            return false;
-        }
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) {
-                return false;
-            }
-            c = (c << 6) | (next & 0x3F);
-        }
-        if (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-            return false;
-        }
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(c));
-        }
-        i += length;
-    }
-    return true;
-}
-
 // --- Document to JSON ----------------------------------------------------------------------
 
 bool IsGSlot(std::size_t slot) {
-    return slot >= kGSlotBankA && slot < kGSlotBankB + kGKeysPerBank;
+    return slot >= kGSlotBankA && slot < kGSlotBankB + kGSlotsPerBank;
 }
 
 std::uint16_t GCodeOf(std::size_t slot) {
@@ -169,7 +86,7 @@ std::uint16_t ImpliedExtra(std::size_t slot, bool gCodes) {
 
 // Do all 18 G-key slots of the area carry their G codes?
 bool AreaHasGCodes(const ProfileImage& image, std::size_t area) {
-    for (std::size_t slot = kGSlotBankA; slot < kGSlotBankB + kGKeysPerBank; ++slot) {
+    for (std::size_t slot = kGSlotBankA; slot < kGSlotBankB + kGSlotsPerBank; ++slot) {
         if (image.Entry(RecordIndex(area, slot)).extra != GCodeOf(slot)) {
             return false;
         }
@@ -178,9 +95,8 @@ bool AreaHasGCodes(const ProfileImage& image, std::size_t area) {
 }
 
 void PutText(Json& object, const std::string& field, const std::u16string& text) {
-    std::string utf8;
-    if (Utf16ToUtf8(text, utf8)) {
-        object[field] = utf8;
+    if (const std::optional<std::string> converted = utf8::FromUtf16Checked(text)) {
+        object[field] = *converted;
         return;
     }
     Json units = Json::array();
@@ -431,9 +347,11 @@ std::optional<std::u16string> TextField(const Json& object, const std::string& p
     std::u16string result;
     if (text != nullptr) {
         const std::string fieldPath = Member(path, field);
-        if (!Utf8ToUtf16(String(*text, fieldPath), result)) {
+        const std::optional<std::u16string> converted = utf8::ToUtf16Checked(String(*text, fieldPath));
+        if (!converted) {
             Fail(fieldPath, "is not valid UTF-8");
         }
+        result = *converted;
         if (result.find(u'\0') != std::u16string::npos) {
             Fail(fieldPath, "must not contain a NUL character");
         }
@@ -703,7 +621,7 @@ private:
     void ReadArea(const Json& object, const std::string& path, std::size_t area, bool gCodesByDefault) {
         const Json* gCodesField = Find(object, "g-codes");
         const bool gCodes = gCodesField != nullptr ? Bool(*gCodesField, Member(path, "g-codes")) : gCodesByDefault;
-        for (std::size_t slot = kGSlotBankA; slot < kGSlotBankB + kGKeysPerBank; ++slot) {
+        for (std::size_t slot = kGSlotBankA; slot < kGSlotBankB + kGSlotsPerBank; ++slot) {
             KeyEntry entry;
             entry.extra = ImpliedExtra(slot, gCodes);
             m_document.image.SetEntry(RecordIndex(area, slot), entry);
@@ -1025,7 +943,7 @@ std::string ProfileDocumentToJson(const ProfileDocument& document) {
     if (!document.trailingBytes.empty()) {
         root["trailing-bytes"] = ToHex(document.trailingBytes);
     }
-    // Every text went through Utf16ToUtf8, so nothing needs replacing; the handler only keeps
+    // Every text went through FromUtf16Checked, so nothing needs replacing; the handler only keeps
     // a surprise from becoming an exception.
     return root.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }

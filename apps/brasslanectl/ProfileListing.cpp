@@ -1,5 +1,6 @@
 #include "ProfileListing.h"
 
+#include "core/base/Keyboard.h"
 #include "core/keys/KeyAction.h"
 #include "core/keys/KeyNames.h"
 #include "core/keys/MacroBlob.h"
@@ -13,8 +14,9 @@ namespace brasslane::cli {
 
 namespace {
 
+constexpr std::size_t kGSlotsPerBank = kGKeysPerBank;
+
 constexpr std::size_t kKeyboardProfiles = 3;
-constexpr std::size_t kGKeysPerBank = 9;
 constexpr std::size_t kNameColumn = 14;
 
 // Shown between quotes; an unpaired surrogate shows as U+FFFD.
@@ -29,7 +31,7 @@ std::string Quoted(const std::u16string& text) {
 }
 
 bool IsGSlot(std::size_t slot) {
-    return slot >= kGSlotBankA && slot < kGSlotBankB + kGKeysPerBank;
+    return slot >= kGSlotBankA && slot < kGSlotBankB + kGSlotsPerBank;
 }
 
 std::uint16_t GCodeOf(std::size_t slot) {

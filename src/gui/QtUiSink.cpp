@@ -9,7 +9,9 @@
 
 namespace brasslane::gui {
 
-QtUiSink::QtUiSink(QObject* parent) : QObject(parent) {}
+QtUiSink::QtUiSink(WaitClock* clock, QObject* parent)
+    : QObject(parent), m_ownClock(clock == nullptr ? std::make_unique<SteadyWaitClock>() : nullptr),
+      m_clock(clock == nullptr ? *m_ownClock : *clock) {}
 
 QtUiSink::~QtUiSink() {
     BeginShutdown();
@@ -62,11 +64,14 @@ bool QtUiSink::RunOnGuiAndWait(std::function<void()> job) {
                 std::lock_guard lock(m_waitMutex);
                 *done = true;
             }
-            m_done.notify_all();
+            m_clock.Interrupt();
         },
         Qt::QueuedConnection);
-    std::unique_lock lock(m_waitMutex);
-    m_done.wait(lock, [&] { return *done || m_shutdown.load(); });
+    m_clock.WaitUntil(WaitClock::TimePoint::max(), [&] {
+        std::lock_guard lock(m_waitMutex);
+        return *done || m_shutdown.load();
+    });
+    std::lock_guard lock(m_waitMutex);
     return *done && !m_shutdown.load();
 }
 
@@ -143,7 +148,7 @@ void QtUiSink::BeginShutdown() {
         std::lock_guard lock(m_waitMutex);
         m_shutdown.store(true);
     }
-    m_done.notify_all();
+    m_clock.Interrupt();
 }
 
 void QtUiSink::SetNextAnswer(MessageAnswer answer) {

@@ -8,15 +8,19 @@
 // Shutdown: once BeginShutdown has been called, a thread waiting in Send or ShowMessage is
 // released at once (Send returns 0, a question is answered No) and later calls do nothing, so
 // the close sequence can join a connection monitor that is waiting for the GUI thread.
+//
+// The waits go through a WaitClock: the program's steady clock, or a test's own, which tells
+// the test when a device thread is parked waiting for the GUI thread.
 
 #include "core/base/UiSink.h"
+#include "core/base/WaitClock.h"
 
 #include <QObject>
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -36,8 +40,9 @@ public:
         std::function<void()> hideMainWindow;
     };
 
-    // Lives on the thread that constructs it, which must be the GUI thread.
-    explicit QtUiSink(QObject* parent = nullptr);
+    // Lives on the thread that constructs it, which must be the GUI thread. `clock` (the steady
+    // clock when null) must outlive the sink.
+    explicit QtUiSink(WaitClock* clock = nullptr, QObject* parent = nullptr);
     ~QtUiSink() override;
 
     // Set on the GUI thread before the device threads start.
@@ -69,9 +74,10 @@ private:
     Handlers m_handlers;
     QWidget* m_messageParent = nullptr;
     std::atomic<bool> m_shutdown{false};
-    // Guards the completion flags of the waiting calls; m_done wakes their threads.
+    std::unique_ptr<WaitClock> m_ownClock; // the steady clock, when none was given
+    WaitClock& m_clock;                    // waking its waits wakes the waiting calls
+    // Guards the completion flags of the waiting calls.
     std::mutex m_waitMutex;
-    std::condition_variable m_done;
 };
 
 } // namespace brasslane::gui

@@ -7,6 +7,7 @@
 #include "core/base/Messages.h"
 #include "platform/linux/SingleInstance.h"
 #include "platform/sim/SimKeyboard.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -21,9 +22,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
-#include <random>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -35,16 +34,6 @@ namespace brasslane::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteText(const fs::path& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-}
 
 struct Result {
     int status = -1;
@@ -62,16 +51,8 @@ struct TraceLine {
 class CliTest : public ::testing::Test {
 protected:
     CliTest() {
-        static std::atomic<int> counter{0};
-        std::random_device seed;
-        m_folder =
-            fs::temp_directory_path() / ("brasslane-e2e-" + std::to_string(seed()) + "-" + std::to_string(counter++));
         fs::create_directories(m_folder / "config");
         fs::create_directories(m_folder / "data");
-    }
-    ~CliTest() override {
-        std::error_code ec;
-        fs::remove_all(m_folder, ec);
     }
 
     fs::path Path(const std::string& name) const { return m_folder / name; }
@@ -124,8 +105,8 @@ protected:
         int status = 0;
         waitpid(pid, &status, 0);
         result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        result.out = ReadText(outFile);
-        result.err = ReadText(errFile);
+        result.out = ReadBytes(outFile);
+        result.err = ReadBytes(errFile);
         fs::remove(outFile);
         fs::remove(errFile);
         return result;
@@ -147,7 +128,7 @@ protected:
 
     std::vector<TraceLine> Trace(const std::string& name = "trace.txt") const {
         std::vector<TraceLine> lines;
-        std::istringstream in(ReadText(Path(name)));
+        std::istringstream in(ReadBytes(Path(name)));
         std::string line;
         while (std::getline(in, line)) {
             TraceLine parsed;
@@ -227,13 +208,13 @@ protected:
 
     // Writes the sample profile into the keyboard.
     void RestoreSample() {
-        WriteText(Path("sample.json"), SampleJson());
+        WriteBytes(Path("sample.json"), SampleJson());
         Ok({"fwc", "from-json", Path("sample.json").string(), Path("sample.fwc").string()});
         Ok({State(), "restore", Path("sample.fwc").string()});
     }
 
 private:
-    fs::path m_folder;
+    TempFolder m_folder{"brasslane-e2e-"};
 };
 
 TEST_F(CliTest, BackupRestoreBackupGivesIdenticalFiles) {
@@ -244,9 +225,9 @@ TEST_F(CliTest, BackupRestoreBackupGivesIdenticalFiles) {
         Ok({State(), "backup", Path("first.fwc").string()});
         Ok({State(), "restore", Path("first.fwc").string()});
         Ok({State(), "backup", Path("second.fwc").string()});
-        const std::string first = ReadText(Path("first.fwc"));
+        const std::string first = ReadBytes(Path("first.fwc"));
         EXPECT_GT(first.size(), 32832U) << "the macros are in the backup";
-        EXPECT_EQ(first, ReadText(Path("second.fwc"))) << model;
+        EXPECT_EQ(first, ReadBytes(Path("second.fwc"))) << model;
     }
 }
 
@@ -258,7 +239,7 @@ TEST_F(CliTest, JsonThroughTheKeyboardComesBackTheSame) {
 
     // The same through a file, and the canonical form is what to-json of the source gives.
     Ok({"fwc", "to-json", Path("sample.fwc").string(), Path("sample-again.json").string()});
-    EXPECT_EQ(ReadText(Path("sample-again.json")), json.out);
+    EXPECT_EQ(ReadBytes(Path("sample-again.json")), json.out);
 }
 
 TEST_F(CliTest, LightingSetChangesExactlyTheBytesOfEachSetting) {
@@ -342,16 +323,16 @@ TEST_F(CliTest, LightingResetRestoresTheUserModesAndSendsTheirKeyColours) {
     const fs::path user = Path("data") / "Brasslane";
     fs::create_directories(user);
     const std::string edited = "[PRESENTMODE]\nmode=4\n[Mode4]\n64=1,2,3,1\n";
-    WriteText(user / "UserDengColor_0.userd", edited);
-    WriteText(user / "UserDengColor_1.userd", edited);
+    WriteBytes(user / "UserDengColor_0.userd", edited);
+    WriteBytes(user / "UserDengColor_1.userd", edited);
     Ok({State(), "key-colour", "--profile", "2", "A", "010203"});
     const auto before = Keyboard().KeyColours();
 
     Ok({State(), "--trace", Path("trace.txt").string(), "lighting", "reset", "--profile", "2"});
     const fs::path installed = fs::path(BRASSLANECTL).parent_path() / "Skins" / "UserDengColor_3.userd";
     ASSERT_TRUE(fs::exists(installed));
-    EXPECT_TRUE(ReadText(user / "UserDengColor_1.userd") == ReadText(installed)) << "profile 2's modes not restored";
-    EXPECT_EQ(ReadText(user / "UserDengColor_0.userd"), edited);
+    EXPECT_TRUE(ReadBytes(user / "UserDengColor_1.userd") == ReadBytes(installed)) << "profile 2's modes not restored";
+    EXPECT_EQ(ReadBytes(user / "UserDengColor_0.userd"), edited);
 
     // Profile 2's keys show the installed default's current mode; the other profiles keep theirs.
     const UserModeFile defaults(installed);
@@ -409,7 +390,7 @@ TEST_F(CliTest, ProfileSwitchSendsOnlyTheInformationReadAndWrite) {
 
 TEST_F(CliTest, BadProfileFilesExitThreeAndNothingIsWritten) {
     RestoreSample();
-    const std::string sample = ReadText(Path("sample.fwc"));
+    const std::string sample = ReadBytes(Path("sample.fwc"));
     std::string badChecksum = sample;
     badChecksum[31] = static_cast<char>(badChecksum[31] + 1);
     std::string badText = sample;
@@ -427,7 +408,7 @@ TEST_F(CliTest, BadProfileFilesExitThreeAndNothingIsWritten) {
     const auto keyMaps = Keyboard().KeyMaps();
     const auto macros = Keyboard().MacroArea();
     for (const auto& [name, contents] : files) {
-        WriteText(Path(name), contents);
+        WriteBytes(Path(name), contents);
         fs::remove(Path("trace.txt"));
         const Result result = Run({State(), "--trace", Path("trace.txt").string(), "restore", Path(name).string()});
         EXPECT_EQ(result.status, 3) << name;
@@ -436,7 +417,7 @@ TEST_F(CliTest, BadProfileFilesExitThreeAndNothingIsWritten) {
             EXPECT_NE(command, 8) << name;
             EXPECT_NE(command, 10) << name;
         }
-        EXPECT_EQ(ReadText(Path(name)), contents);
+        EXPECT_EQ(ReadBytes(Path(name)), contents);
     }
     const Result missing = Run({State(), "restore", Path("missing.fwc").string()});
     EXPECT_EQ(missing.status, 3);
@@ -447,18 +428,18 @@ TEST_F(CliTest, BadProfileFilesExitThreeAndNothingIsWritten) {
     // The file commands refuse them the same way, and from-json leaves no output behind.
     EXPECT_EQ(Run({"fwc", "show", Path("checksum.fwc").string()}).status, 3);
     EXPECT_EQ(Run({"fwc", "to-json", Path("short.fwc").string()}).status, 3);
-    WriteText(Path("bad.json"), R"({"format": "brasslane-profile", "version": 1, "profiles": []})");
+    WriteBytes(Path("bad.json"), R"({"format": "brasslane-profile", "version": 1, "profiles": []})");
     const Result json = Run({"fwc", "from-json", Path("bad.json").string(), Path("out.fwc").string()});
     EXPECT_EQ(json.status, 3);
     EXPECT_NE(json.err.find("profiles: must be an array of the 3 profiles"), std::string::npos) << json.err;
     EXPECT_FALSE(fs::exists(Path("out.fwc")));
 
     // A state file that is no keyboard state is refused, and kept as it was.
-    WriteText(Path("broken.json"), "{ \"model\": ");
+    WriteBytes(Path("broken.json"), "{ \"model\": ");
     const Result state = Run({"--simulate=" + Path("broken.json").string(), "info"});
     EXPECT_EQ(state.status, 3);
     EXPECT_NE(state.err.find("simulated keyboard: "), std::string::npos) << state.err;
-    EXPECT_EQ(ReadText(Path("broken.json")), "{ \"model\": ");
+    EXPECT_EQ(ReadBytes(Path("broken.json")), "{ \"model\": ");
 }
 
 TEST_F(CliTest, KeyboardThatStopsAnsweringLeavesEveryFileIntact) {
@@ -474,20 +455,20 @@ TEST_F(CliTest, KeyboardThatStopsAnsweringLeavesEveryFileIntact) {
     }
     const std::string unplug = "BRASSLANE_SIM_FAULTS=unplug-after=" + std::to_string(answers + 2);
 
-    const std::string sample = ReadText(Path("sample.fwc"));
+    const std::string sample = ReadBytes(Path("sample.fwc"));
     const Result restore = Run({State(), "restore", Path("sample.fwc").string()}, {unplug});
     EXPECT_EQ(restore.status, 1);
     EXPECT_NE(restore.err.find("restore: writing to the keyboard"), std::string::npos) << restore.err;
-    EXPECT_EQ(ReadText(Path("sample.fwc")), sample);
+    EXPECT_EQ(ReadBytes(Path("sample.fwc")), sample);
     Keyboard(); // the state file is still a whole keyboard state
 
     // A backup that breaks off keeps the old backup as it was.
     Ok({State(), "backup", Path("old.fwc").string()});
-    const std::string old = ReadText(Path("old.fwc"));
+    const std::string old = ReadBytes(Path("old.fwc"));
     const Result backup = Run({State(), "backup", Path("old.fwc").string()}, {"BRASSLANE_SIM_FAULTS=unplug-after=12"});
     EXPECT_EQ(backup.status, 1);
     EXPECT_NE(backup.err.find("backup: "), std::string::npos);
-    EXPECT_EQ(ReadText(Path("old.fwc")), old);
+    EXPECT_EQ(ReadBytes(Path("old.fwc")), old);
 
     // Nothing half-written was left behind.
     for (const auto& entry : fs::directory_iterator(Path(""))) {
@@ -503,7 +484,7 @@ TEST_F(CliTest, KeyboardThatStopsAnsweringLeavesEveryFileIntact) {
 
 TEST_F(CliTest, RefusedMacroAreaWritesNoKeyMapAndTheNextRestoreWritesTheWholeFile) {
     // What the sample looks like in the memory of a keyboard that took it at once.
-    WriteText(Path("sample.json"), SampleJson());
+    WriteBytes(Path("sample.json"), SampleJson());
     Ok({"fwc", "from-json", Path("sample.json").string(), Path("sample.fwc").string()});
     Ok({"--simulate=" + Path("clean.json").string(), "restore", Path("sample.fwc").string()});
     sim::SimKeyboard clean;
@@ -578,7 +559,7 @@ TEST_F(CliTest, InfoDescribesTheKeyboardAndItsEffects) {
 
 TEST_F(CliTest, UsageErrorsExitTwoAndSendNothing) {
     Ok({State(), "info"});
-    const std::string state = ReadText(Path("state.json"));
+    const std::string state = ReadBytes(Path("state.json"));
     const std::vector<std::vector<std::string>> cases{
         {},
         {"bogus"},
@@ -611,7 +592,7 @@ TEST_F(CliTest, UsageErrorsExitTwoAndSendNothing) {
         EXPECT_FALSE(result.err.empty()) << written;
         EXPECT_EQ(result.err.find("terminate"), std::string::npos) << written;
     }
-    EXPECT_EQ(ReadText(Path("state.json")), state) << "a usage error changed the keyboard";
+    EXPECT_EQ(ReadBytes(Path("state.json")), state) << "a usage error changed the keyboard";
     const Result faults = Run({State(), "info"}, {"BRASSLANE_SIM_FAULTS=unplug-after=x"});
     EXPECT_EQ(faults.status, 2);
     EXPECT_NE(faults.err.find("BRASSLANE_SIM_FAULTS"), std::string::npos);

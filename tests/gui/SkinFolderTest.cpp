@@ -5,6 +5,7 @@
 #include "gui/widgets/SkinPlacement.h"
 
 #include "core/keys/KeyTable.h"
+#include "core/base/Keyboard.h"
 #include "core/resources/SkinKeys.h"
 #include "core/resources/SkinLayout.h"
 
@@ -56,7 +57,7 @@ std::vector<std::string> MainWindowKeys() {
     for (ScanCode code : KeyButtonScanCodes()) {
         keys.push_back(KeyLayoutName(code));
     }
-    for (int g = 1; g <= skin::kGKeyCount; ++g) {
+    for (int g = 1; g <= kGKeysPerBank; ++g) {
         keys.push_back(skin::GKeyLayoutKey(g));
     }
     return keys;
@@ -132,7 +133,7 @@ TEST(SkinFolderTest, MainWindowKeysAreDistinctAndDrawnOnTheirPlaces) {
         keys.push_back(KeyLayoutName(code));
     }
     keys.push_back("KEY_FN");
-    for (int g = 1; g <= skin::kGKeyCount; ++g) {
+    for (int g = 1; g <= kGKeysPerBank; ++g) {
         keys.push_back(skin::GKeyLayoutKey(g));
     }
     std::vector<QRect> placed;

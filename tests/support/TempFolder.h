@@ -1,20 +1,24 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace brasslane::test {
 
 // A fresh folder below the system's temporary folder, removed with everything in it.
 class TempFolder {
 public:
-    TempFolder() {
+    // `prefix` starts the folder's name, so that a folder left behind tells which test made it.
+    explicit TempFolder(std::string_view prefix = "brasslane-test-") {
         std::random_device random;
         m_path = std::filesystem::temp_directory_path() /
-                 ("brasslane-test-" + std::to_string(random()) + "-" + std::to_string(random()));
+                 (std::string(prefix) + std::to_string(random()) + "-" + std::to_string(random()));
         std::filesystem::create_directories(m_path);
     }
     ~TempFolder() {
@@ -45,9 +49,18 @@ inline void WriteBytes(const std::filesystem::path& file, std::string_view bytes
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+inline void WriteBytes(const std::filesystem::path& file, const std::vector<std::uint8_t>& bytes) {
+    WriteBytes(file, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
 inline std::string ReadBytes(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline std::vector<std::uint8_t> ReadByteVector(const std::filesystem::path& file) {
+    const std::string bytes = ReadBytes(file);
+    return {bytes.begin(), bytes.end()};
 }
 
 } // namespace brasslane::test

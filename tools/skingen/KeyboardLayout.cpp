@@ -79,18 +79,4 @@ const KeyCap& FnKey() {
     return kFn;
 }
 
-int ScanIndex(std::uint16_t scanCode) {
-    if (scanCode < 0x100) {
-        return scanCode;
-    }
-    if (scanCode < 0x180) {
-        return scanCode - 0x80;
-    }
-    return -1;
-}
-
-std::string KeyLayoutName(std::uint16_t scanCode) {
-    return skin::KeyLayoutKey(ScanIndex(scanCode));
-}
-
 } // namespace brasslane::skingen

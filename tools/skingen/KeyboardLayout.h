@@ -25,17 +25,8 @@ std::span<const KeyCap> KeyboardKeys();
 // The Fn key, which has its own layout key instead of a scan code.
 const KeyCap& FnKey();
 
-// The slot of a key in the key map: scan codes below 0x100 stand for themselves, the E0 codes
-// 0x100..0x17F fold onto 0x80..0xFF. Returns -1 for codes outside both ranges.
-int ScanIndex(std::uint16_t scanCode);
-
-// "KEY_%03X" of the key's scan index, for example KEY_09C for Num Enter (0x11C); "" for a
-// code without one.
-std::string KeyLayoutName(std::uint16_t scanCode);
-
 // Height of the key grid in key units: the function row sits half a unit above row 1. The main
 // block is 15 units wide; the navigation block and the numpad follow after a half-unit gap each.
 constexpr double kKeyboardUnitsHigh = 6.5;
-constexpr int kMacroKeyCount = 9;
 
 } // namespace brasslane::skingen

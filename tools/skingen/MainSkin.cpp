@@ -2,6 +2,9 @@
 #include "KeyboardLayout.h"
 #include "Skins.h"
 
+#include "core/base/Keyboard.h"
+#include "core/keys/KeyTable.h"
+
 #include <QLinearGradient>
 #include <QPainterPath>
 
@@ -106,7 +109,7 @@ void AddKeys(WindowSkin& skin) {
                        KeyFace(QString::fromUtf8(key.legend)));
     }
     skin.AddButton(QStringLiteral("KEY_FN"), KeyRect(FnKey()), Role::Key, KeyFace(QStringLiteral("Fn")));
-    for (int i = 0; i < kMacroKeyCount; ++i) {
+    for (int i = 0; i < kGKeysPerBank; ++i) {
         const QRect face(kMargin + kCasePad, kKeysTop + 2 + i * 32, kMacroColumnWidth, 30);
         skin.AddButton(QStringLiteral("FUNC_G%1").arg(i + 1), face.translated(1, 1), Role::Key,
                        KeyFace(QStringLiteral("G%1").arg(i + 1)));

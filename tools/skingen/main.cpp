@@ -7,6 +7,8 @@
 #include "KeyboardLayout.h"
 #include "Skins.h"
 
+#include "core/base/Keyboard.h"
+#include "core/keys/KeyTable.h"
 #include "core/resources/SkinKeys.h"
 
 #include <QCoreApplication>
@@ -143,9 +145,9 @@ void CheckKeys(const WindowSkin& skin, std::span<const std::string_view> keys, c
 void CheckMainKeys(const WindowSkin& main) {
     std::vector<std::string> names;
     for (const KeyCap& key : KeyboardKeys()) {
-        names.push_back(KeyLayoutName(key.scanCode));
+        names.push_back(brasslane::KeyLayoutName(key.scanCode));
     }
-    for (int g = 1; g <= brasslane::skin::kGKeyCount; ++g) {
+    for (int g = 1; g <= brasslane::kGKeysPerBank; ++g) {
         names.push_back(brasslane::skin::GKeyLayoutKey(g));
     }
     std::vector<std::string_view> views(names.begin(), names.end());

@@ -2,6 +2,8 @@
 
 // The buttons of the main window's keyboard picture and the key entries behind them.
 
+#include "core/keys/KeyTable.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -15,8 +17,6 @@ class Language;
 struct MacroBlock;
 struct WorkingImage;
 struct KeyEntry;
-
-using ScanCode = std::uint16_t;
 
 // One button of the keyboard picture: a key button (by scan code), G1..G9, or Fn (which has no
 // key entry and acts only in lighting mode).

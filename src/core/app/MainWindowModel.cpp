@@ -1,5 +1,6 @@
 #include "core/app/MainWindowModel.h"
 
+#include "core/base/Keyboard.h"
 #include "core/app/SessionCore.h"
 #include "core/base/Messages.h"
 #include "core/lighting/KeyColourTable.h"
@@ -13,7 +14,6 @@ namespace brasslane {
 
 namespace {
 
-constexpr int kProfileCount = 3;
 constexpr int kPerKeyEffect = 20;
 constexpr std::string_view kFlipKey = "Flip";
 
@@ -166,7 +166,7 @@ void MainWindowModel::PreviewTick() {
         for (const PreviewKeyInfo& info : PreviewKeyTable()) {
             const KeyButtonId button = info.key == kPreviewFnKey ? KeyButtonId::Fn() : KeyButtonId::Key(info.scanCode);
             std::optional<Rgb> colour;
-            if (const std::optional<PreviewRgb> shown = frame[info.key]) {
+            if (const std::optional<Rgb> shown = frame[info.key]) {
                 colour = Rgb{shown->red, shown->green, shown->blue};
             }
             colours.push_back({button, colour});

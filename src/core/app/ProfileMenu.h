@@ -4,6 +4,8 @@
 // keyboard profile, with the active profile's entry checked. Also gives the caption and
 // tooltip of the "FUNC_PROFILES" button, which show the checked entry.
 
+#include "core/base/Keyboard.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -23,8 +25,6 @@ struct ProfileMenuEntry {
 
 class ProfileMenu {
 public:
-    static constexpr int kProfileCount = 3;
-
     // Entries: 9000 "DEFAULT_PROFILE_NAME", a separator, then 9001 + i for profile i, each
     // showing the file name (without folder and extension) of `profilePath`, which is the same
     // cache file for all three profiles. The entry at position activeProfile + 2 is checked;

@@ -1,5 +1,6 @@
 #include "core/app/ProfileSwitch.h"
 
+#include "core/base/Keyboard.h"
 #include "core/base/UiSink.h"
 #include "core/keys/ProfileImage.h"
 #include "core/profiles/ProfileStore.h"
@@ -9,11 +10,7 @@
 
 namespace brasslane {
 
-namespace {
-
-constexpr int kProfileCount = 3;
-
-} // namespace
+namespace {} // namespace
 
 ProfileSwitch::ProfileSwitch(ProfileStore& store, WorkingImage& working, UiSink& ui, Language& language,
                              ProfileManagerFlags& manager, ProfileSwitchHooks hooks)

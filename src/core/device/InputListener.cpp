@@ -134,12 +134,18 @@ void InputListener::HandleUsage(std::uint16_t usage) {
 
 void InputListener::StartTrayWorker(int icon) {
     TrayWorker& worker = m_workers.emplace_back();
-    worker.thread = std::thread([this, icon, &worker] {
+    // Workers take the tray in the order their notifications came, so that "state off" right
+    // after "state on" always ends with the icon off.
+    const std::uint64_t ticket = m_trayTickets++;
+    worker.thread = std::thread([this, icon, ticket, &worker] {
         {
-            std::lock_guard hold(m_trayMutex);
+            std::unique_lock hold(m_trayMutex);
+            m_trayTurn.wait(hold, [this, ticket] { return m_trayServing == ticket; });
             m_ui.SetTrayIcon(icon != 0 ? icon : m_state.stateIcon.load());
             m_clock.WaitFor(kTraySwitchHold, [this] { return m_stopping.load(); });
+            ++m_trayServing;
         }
+        m_trayTurn.notify_all();
         worker.done.store(true);
     });
 }

@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <list>
 #include <memory>
@@ -67,7 +68,10 @@ private:
     std::atomic<bool> m_running{false};
     std::thread m_thread;
 
-    std::mutex m_trayMutex;          // the tray-switch flag: one worker sets the icon at a time
+    std::mutex m_trayMutex; // the tray-switch flag: one worker sets the icon at a time
+    std::condition_variable m_trayTurn;
+    std::uint64_t m_trayTickets = 0; // the next worker's turn; only the listener thread counts
+    std::uint64_t m_trayServing = 0; // the turn of the worker that may take the tray; under m_trayMutex
     std::list<TrayWorker> m_workers; // touched by the listener thread, then by Stop after the join
 };
 

@@ -1,6 +1,7 @@
 #include "core/keys/KeyAction.h"
 
 #include "core/keys/MacroBlob.h"
+#include "core/base/Keyboard.h"
 #include "core/base/Utf8.h"
 #include "core/keys/ProfileImage.h"
 #include "core/resources/Language.h"
@@ -58,8 +59,6 @@ constexpr std::string_view kSystemFunctions[kSystemFunctionCount] = {
     "FUNC_KEY_DESC1", "FUNC_KEY_DESC2", "FUNC_KEY_DESC3", "FUNC_KEY_DESC4",  "FUNC_KEY_DESC5",  "FUNC_KEY_DESC6",
     "FUNC_KEY_DESC7", "FUNC_KEY_DESC8", "FUNC_KEY_DESC9", "FUNC_KEY_DESC10", "FUNC_KEY_DESC11",
 };
-
-constexpr std::size_t kGKeysPerBank = 9;
 
 // The action that makes a key act as key `target`: modifiers by their mask bit, mouse buttons
 // and wheel steps on the mouse kind, every other key by its one-byte HID code.
@@ -292,7 +291,7 @@ void SetGKeyCodes(ProfileImage& image, std::size_t area) {
     if (area >= kProfileAreas) {
         return;
     }
-    for (std::size_t n = 1; n <= kGKeysPerBank; ++n) {
+    for (std::size_t n = 1; n <= static_cast<std::size_t>(kGKeysPerBank); ++n) {
         KeyEntry a;
         a.extra = static_cast<std::uint16_t>(kGCodeBankA + n);
         image.SetEntry(RecordIndex(area, kGSlotBankA + n - 1), a);

@@ -1,5 +1,7 @@
 #include "core/keys/KeyNames.h"
 
+#include "core/base/Keyboard.h"
+#include "core/base/Strings.h"
 #include "core/keys/KeyEntry.h"
 #include "core/keys/KeyTable.h"
 
@@ -13,8 +15,9 @@ namespace brasslane {
 
 namespace {
 
+constexpr std::size_t kGSlotsPerBank = kGKeysPerBank;
+
 constexpr std::string_view kLanguageKeyPrefix = "IDS_KEYBOARD_";
-constexpr std::size_t kGKeysPerBank = 9;
 
 // Case and spaces do not count when a name is read.
 std::string Normal(std::string_view text) {
@@ -130,12 +133,7 @@ std::string ScanCodeName(std::uint32_t code) {
 }
 
 std::optional<std::uint32_t> ParseScanCode(std::string_view text, std::uint32_t maxCode) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
-        text.remove_suffix(1);
-    }
+    text = Trim(text);
     if (text.empty()) {
         return std::nullopt;
     }
@@ -163,7 +161,7 @@ std::string SlotName(std::size_t slot) {
     if (slot < kGSlotBankB) {
         return "G" + std::to_string(slot - kGSlotBankA + 1);
     }
-    if (slot < kGSlotBankB + kGKeysPerBank) {
+    if (slot < kGSlotBankB + kGSlotsPerBank) {
         return "G" + std::to_string(slot - kGSlotBankB + 1) + "B";
     }
     return "slot" + std::to_string(slot);

@@ -2,6 +2,7 @@
 
 #include "core/base/Strings.h"
 #include "core/resources/Language.h"
+#include "core/resources/SkinKeys.h"
 
 #include <algorithm>
 #include <array>
@@ -591,22 +592,15 @@ std::string KeyIdDisplayName(std::uint16_t keyId, Language& language) {
 }
 
 std::string KeyLayoutName(ScanCode code) {
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "KEY_%03X", static_cast<unsigned>(ScanIndexOf(code)));
-    return buffer;
+    return skin::KeyLayoutKey(ScanIndexOf(code));
 }
 
 std::string GKeyLayoutName(int number) {
-    return "FUNC_G" + std::to_string(number);
+    return skin::GKeyLayoutKey(number);
 }
 
 std::optional<ScanCode> FindKeyByName(std::string_view name) {
-    while (!name.empty() && (name.front() == ' ' || name.front() == '\t')) {
-        name.remove_prefix(1);
-    }
-    while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) {
-        name.remove_suffix(1);
-    }
+    name = Trim(name);
     if (name.empty()) {
         return std::nullopt;
     }

@@ -49,7 +49,7 @@ int CentreY2(std::size_t key) {
     return 2 * PreviewKeyTable()[key].row + 1;
 }
 
-PreviewRgb WheelAt(int index) {
+Rgb WheelAt(int index) {
     return PreviewWheel()[static_cast<std::size_t>(PreviewWrap(index, kWheel))];
 }
 
@@ -107,7 +107,7 @@ struct LevelField {
 
     void Show(const PreviewInput& input, PreviewFrame& frame) const {
         for (std::size_t key = 0; key < kKeys; ++key) {
-            const PreviewRgb base = input.colourful ? PreviewWheel()[hue[key] % kPreviewWheelSize] : input.colour;
+            const Rgb base = input.colourful ? PreviewWheel()[hue[key] % kPreviewWheelSize] : input.colour;
             frame.keys[key] = PreviewScale(base, level[key]);
         }
     }
@@ -176,7 +176,7 @@ void FillSpiral(PreviewFrame& frame, auto colourOfPlace) {
     }
 }
 
-void FillAll(PreviewFrame& frame, PreviewRgb colour) {
+void FillAll(PreviewFrame& frame, Rgb colour) {
     for (auto& key : frame.keys) {
         key = colour;
     }

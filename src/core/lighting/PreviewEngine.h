@@ -20,7 +20,7 @@ struct PreviewInput {
     std::uint8_t effect = 0;    // effect type 1..20; any other value shows no preview
     bool colourful = false;     // the colourful flag; false = single colour
     std::uint8_t direction = 0; // the direction byte: 0xFF left / up / spread, 0x00 right / down / converge
-    PreviewRgb colour;          // the single colour
+    Rgb colour;                 // the single colour
 };
 
 enum class PreviewFrameKind : std::uint8_t {
@@ -33,9 +33,9 @@ enum class PreviewFrameKind : std::uint8_t {
 struct PreviewFrame {
     PreviewFrameKind kind = PreviewFrameKind::kCleared;
     // Per key by PreviewIndex: the colour to show, or nullopt when the key's colour is cleared.
-    std::array<std::optional<PreviewRgb>, kPreviewKeyCount> keys{};
+    std::array<std::optional<Rgb>, kPreviewKeyCount> keys{};
 
-    std::optional<PreviewRgb> operator[](PreviewKey key) const { return keys[PreviewIndex(key)]; }
+    std::optional<Rgb> operator[](PreviewKey key) const { return keys[PreviewIndex(key)]; }
 };
 
 // Seconds of a clock; effect 10 reseeds its random colours from it on every frame.

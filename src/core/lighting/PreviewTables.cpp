@@ -263,11 +263,11 @@ constexpr std::uint8_t Falling(int i) {
     return RoundToByte(248.0 * (1.0 - Ease(i / double(kWheelStep - 1))));
 }
 
-constexpr std::array<PreviewRgb, kPreviewWheelSize> BuildWheel() {
-    std::array<PreviewRgb, kPreviewWheelSize> wheel{};
+constexpr std::array<Rgb, kPreviewWheelSize> BuildWheel() {
+    std::array<Rgb, kPreviewWheelSize> wheel{};
     for (int entry = 0; entry < static_cast<int>(kPreviewWheelSize); ++entry) {
         const int i = entry % kWheelStep;
-        PreviewRgb& c = wheel[static_cast<std::size_t>(entry)];
+        Rgb& c = wheel[static_cast<std::size_t>(entry)];
         switch (entry / kWheelStep) {
         case 0: // red to yellow
             c = {255, Rising(i), 0};
@@ -292,11 +292,10 @@ constexpr std::array<PreviewRgb, kPreviewWheelSize> BuildWheel() {
     return wheel;
 }
 
-constexpr std::array<PreviewRgb, kPreviewWheelSize> kWheel = BuildWheel();
-static_assert(kWheel[0] == PreviewRgb{255, 1, 0} && kWheel[32] == PreviewRgb{248, 255, 0} &&
-              kWheel[64] == PreviewRgb{0, 255, 1} && kWheel[96] == PreviewRgb{0, 248, 255} &&
-              kWheel[128] == PreviewRgb{1, 0, 255} && kWheel[160] == PreviewRgb{255, 0, 248} &&
-              kWheel[191] == PreviewRgb{255, 0, 0});
+constexpr std::array<Rgb, kPreviewWheelSize> kWheel = BuildWheel();
+static_assert(kWheel[0] == Rgb{255, 1, 0} && kWheel[32] == Rgb{248, 255, 0} && kWheel[64] == Rgb{0, 255, 1} &&
+              kWheel[96] == Rgb{0, 248, 255} && kWheel[128] == Rgb{1, 0, 255} && kWheel[160] == Rgb{255, 0, 248} &&
+              kWheel[191] == Rgb{255, 0, 0});
 
 constexpr auto kWaveRise = std::to_array<std::uint8_t>({
     22,  24,  27,  30,  33,  36,  39,  42,  45,  49,  53,  57,  61,  65,  69,  73,
@@ -381,7 +380,7 @@ std::span<const std::uint8_t, kPreviewKeyCount> PreviewRingOfKey() {
     return kRingOfKey;
 }
 
-std::span<const PreviewRgb, kPreviewWheelSize> PreviewWheel() {
+std::span<const Rgb, kPreviewWheelSize> PreviewWheel() {
     return kWheel;
 }
 

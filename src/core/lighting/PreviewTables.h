@@ -5,6 +5,8 @@
 // curves, and the small arithmetic rules (scaling, decay, phase stepping) the effects share.
 // Pure data and pure functions: nothing here allocates, fails or keeps state.
 
+#include "core/lighting/Rgb.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -13,16 +15,6 @@
 #include <string_view>
 
 namespace brasslane {
-
-// A colour of the preview, red, green, blue. Field names match the lighting model's Rgb so
-// that a caller converts with one aggregate initialisation.
-struct PreviewRgb {
-    std::uint8_t red = 0;
-    std::uint8_t green = 0;
-    std::uint8_t blue = 0;
-
-    bool operator==(const PreviewRgb&) const = default;
-};
 
 // The keys the preview animates, row by row and left to right on the keyboard picture.
 // The enumerator value is the key's index (0..104) into every per-key array of the preview (PreviewIndex).
@@ -89,7 +81,7 @@ std::span<const std::uint8_t, kPreviewKeyCount> PreviewRingOfKey();
 
 // 192 colours round the hue circle: red, yellow, green, cyan, blue, magenta and back to red,
 // 32 entries per step, each changing channel following an eased curve.
-std::span<const PreviewRgb, kPreviewWheelSize> PreviewWheel();
+std::span<const Rgb, kPreviewWheelSize> PreviewWheel();
 
 // Level curves, values 0..255.
 std::span<const std::uint8_t, 96> PreviewWave96();
@@ -97,7 +89,7 @@ std::span<const std::uint8_t, 128> PreviewPulse128();
 std::span<const std::uint8_t, 128> PreviewBreath128();
 
 // The colour at level 0..255: each channel times level, divided by 255 (rounded down).
-constexpr PreviewRgb PreviewScale(PreviewRgb colour, std::uint8_t level) {
+constexpr Rgb PreviewScale(Rgb colour, std::uint8_t level) {
     auto scale = [level](std::uint8_t channel) {
         return static_cast<std::uint8_t>(static_cast<unsigned>(channel) * level / 255u);
     };

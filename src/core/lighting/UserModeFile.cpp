@@ -1,5 +1,7 @@
 #include "core/lighting/UserModeFile.h"
 
+#include "core/base/AtomicFile.h"
+#include "core/base/Strings.h"
 #include "core/resources/IniFile.h"
 
 #include <array>
@@ -31,17 +33,6 @@ bool ValidMode(int mode) {
 
 std::string ModeSection(int mode) {
     return "Mode" + std::to_string(mode);
-}
-
-std::string_view Trim(std::string_view text) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!text.empty() && blank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && blank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
 }
 
 std::optional<long long> ParseInteger(std::string_view text) {
@@ -244,24 +235,9 @@ bool UserModeFile::RestoreFrom(const std::filesystem::path& defaultFile, std::st
     if (m_path.has_parent_path()) {
         std::filesystem::create_directories(m_path.parent_path(), ec);
     }
-    std::filesystem::path temporary = m_path;
-    temporary += ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!content.empty()) {
-            out.write(content.data(), static_cast<std::streamsize>(content.size()));
-        }
-        if (!out || !out.flush()) {
-            out.close();
-            std::filesystem::remove(temporary, ec);
-            return fail("cannot write " + temporary.string());
-        }
-    }
-    std::filesystem::rename(temporary, m_path, ec);
-    if (ec) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        return fail("cannot replace " + m_path.string() + ": " + ec.message());
+    std::string text;
+    if (!WriteFileAtomically(m_path, std::string_view(content.data(), content.size()), &text)) {
+        return fail(text);
     }
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include "core/base/Bytes.h"
 #include "core/base/AppState.h"
+#include "core/base/Keyboard.h"
 #include "core/base/UiSink.h"
 #include "core/device/ConnectionState.h"
 #include "core/device/DeviceLink.h"
@@ -24,7 +25,6 @@ namespace brasslane {
 namespace {
 
 constexpr std::size_t kActiveProfileByte = 10;
-constexpr int kProfileCount = 3;
 
 // The keyboard's macro area is at most 255 units of 128 bytes.
 constexpr std::size_t kMacroAreaMaxSize = 255 * 128;

@@ -1,5 +1,7 @@
 #include "core/resources/SkinKeys.h"
 
+#include "core/base/Keyboard.h"
+
 #include <cstdio>
 
 namespace brasslane::skin {
@@ -14,7 +16,7 @@ std::string KeyLayoutKey(int scanIndex) {
 }
 
 std::string GKeyLayoutKey(int number) {
-    if (number < 1 || number > kGKeyCount) {
+    if (number < 1 || number > kGKeysPerBank) {
         return {};
     }
     return "FUNC_G" + std::to_string(number);

@@ -25,7 +25,6 @@ std::string GKeyLayoutKey(int number);
 // The "BUTTONINFO2" key of an arrow frame, "%s%d" of a kArrowOriginBases entry and 1 or 2.
 std::string ArrowOriginKey(std::string_view base, int frame);
 
-constexpr int kGKeyCount = 9;
 constexpr std::array<int, 2> kArrowFrames{1, 2};
 
 // Main window, "BUTTONINFO": every fixed key. The per-key buttons ("KEY_%03X") and the G keys

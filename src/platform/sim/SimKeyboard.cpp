@@ -1,5 +1,7 @@
 #include "platform/sim/SimKeyboard.h"
 
+#include "core/base/AtomicFile.h"
+#include "core/base/Keyboard.h"
 #include "core/keys/KeyAction.h"
 #include "platform/sim/SimKeyboardImpl.h"
 
@@ -136,7 +138,7 @@ void SimKeyboard::Impl::Reset(SimModel simModel) {
     const auto factoryMap = BuiltInDefaultKeyMap();
     defaultKeyMap.assign(factoryMap.begin(), factoryMap.begin() + BlockSize());
     keyMaps.clear();
-    for (int profile = 0; profile < 3; ++profile) {
+    for (int profile = 0; profile < kProfileCount; ++profile) {
         keyMaps.insert(keyMaps.end(), defaultKeyMap.begin(), defaultKeyMap.end());
     }
     macroArea.assign(kSimMacroAreaMax, 0);
@@ -639,34 +641,7 @@ bool SimKeyboard::LoadJson(const std::string& json, std::string* error) {
 }
 
 bool SimKeyboard::SaveStateFile(const std::filesystem::path& path, std::string* error) const {
-    const std::string text = SaveJson();
-    std::filesystem::path temporary = path;
-    temporary += ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            SetError(error, "cannot create " + temporary.string());
-            return false;
-        }
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.flush();
-        if (!out) {
-            out.close();
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
-            SetError(error, "cannot write " + temporary.string());
-            return false;
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(temporary, path, ec);
-    if (ec) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        SetError(error, "cannot replace " + path.string() + ": " + ec.message());
-        return false;
-    }
-    return true;
+    return WriteFileAtomically(path, SaveJson(), error);
 }
 
 bool SimKeyboard::LoadStateFile(const std::filesystem::path& path, std::string* error) {

@@ -5,11 +5,14 @@
 #include "gui/QtUiSink.h"
 
 #include "core/base/Messages.h"
+#include "support/ManualClock.h"
 
+#include <QCoreApplication>
 #include <QThread>
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <future>
 #include <thread>
 
@@ -43,18 +46,30 @@ QtUiSink::Handlers Recording(Recorded& recorded) {
     return handlers;
 }
 
+// Runs every call queued for the GUI thread so far.
+void RunQueuedCalls() {
+    QCoreApplication::sendPostedEvents();
+}
+
+bool IsReady(const std::future<std::intptr_t>& result) {
+    return result.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+}
+
 TEST(QtUiSinkTest, SendFromADeviceThreadWaitsForTheGuiThreadAndReturnsItsResult) {
-    QtUiSink sink;
+    brasslane::test::ManualClock clock;
+    QtUiSink sink(&clock);
     Recorded recorded;
     sink.SetHandlers(Recording(recorded));
 
     std::future<std::intptr_t> result =
         std::async(std::launch::async, [&sink] { return sink.Send(MSG_PROFILE_SYNC, 41, 0); });
-    // Nothing runs until the GUI thread takes its events: the sender is still waiting.
-    EXPECT_EQ(result.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+    // Nothing runs until the GUI thread takes its events: the sender is parked waiting.
+    ASSERT_TRUE(clock.WaitForParked(1));
+    EXPECT_FALSE(IsReady(result));
     EXPECT_TRUE(recorded.messages.empty());
 
-    ASSERT_TRUE(WaitFor([&] { return result.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
+    RunQueuedCalls();
+    ASSERT_TRUE(WaitFor([&] { return IsReady(result); }));
     EXPECT_EQ(result.get(), 42);
     ASSERT_EQ(recorded.messages.size(), 1u);
     EXPECT_EQ(recorded.threads[0], QThread::currentThread());
@@ -65,7 +80,8 @@ TEST(QtUiSinkTest, SendFromADeviceThreadWaitsForTheGuiThreadAndReturnsItsResult)
 }
 
 TEST(QtUiSinkTest, QueuedCallsRunOnTheGuiThreadInOrder) {
-    QtUiSink sink;
+    brasslane::test::ManualClock clock;
+    QtUiSink sink(&clock);
     Recorded recorded;
     sink.SetHandlers(Recording(recorded));
 
@@ -80,7 +96,7 @@ TEST(QtUiSinkTest, QueuedCallsRunOnTheGuiThreadInOrder) {
     sink.Post(MSG_INIT, kCodeInit, 0);
     EXPECT_TRUE(recorded.messages.empty());
 
-    ASSERT_TRUE(WaitFor([&] { return recorded.messages.size() == 5; }));
+    RunQueuedCalls();
     EXPECT_EQ(recorded.messages, (std::vector<std::uint32_t>{MSG_OPEN, static_cast<std::uint32_t>(kTimerLightingReload),
                                                              static_cast<std::uint32_t>(kIconConnected), 0, MSG_INIT}));
     for (QThread* thread : recorded.threads) {
@@ -89,7 +105,8 @@ TEST(QtUiSinkTest, QueuedCallsRunOnTheGuiThreadInOrder) {
 }
 
 TEST(QtUiSinkTest, ShutdownReleasesAThreadWaitingInSendAndDropsLaterCalls) {
-    QtUiSink sink;
+    brasslane::test::ManualClock clock;
+    QtUiSink sink(&clock);
     Recorded recorded;
     sink.SetHandlers(Recording(recorded));
 
@@ -101,7 +118,7 @@ TEST(QtUiSinkTest, ShutdownReleasesAThreadWaitingInSendAndDropsLaterCalls) {
         result = sink.Send(MSG_PROFILE_SYNC, kCodeProf, 0);
         sent = true;
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(clock.WaitForParked(1));
     EXPECT_FALSE(sent.load());
     sink.BeginShutdown();
     monitor.join();
@@ -111,14 +128,15 @@ TEST(QtUiSinkTest, ShutdownReleasesAThreadWaitingInSendAndDropsLaterCalls) {
     EXPECT_EQ(sink.Send(MSG_OPEN, kCodeOpen, 0), 0);
     sink.Post(MSG_OPEN, kCodeOpen, 0);
     sink.SetTrayIcon(kIconNoKeyboard);
-    Settle(50);
+    RunQueuedCalls();
     EXPECT_TRUE(recorded.messages.empty());
 }
 
 TEST(QtUiSinkTest, MessagesFromADeviceThreadTakeThePresetAnswer) {
     MessageBox::SetNeverBlock(true);
     MessageBox::ClearShown();
-    QtUiSink sink;
+    brasslane::test::ManualClock clock;
+    QtUiSink sink(&clock);
 
     QtUiSink::SetNextAnswer(MessageAnswer::kYes);
     std::future<MessageAnswer> yes = std::async(

@@ -1,109 +1,27 @@
 #pragma once
 
 // The main window's model over a simulated keyboard: a temporary program folder with the real
-// language file and default mode file, a temporary user folder and settings file, a UiSink
-// that records messages and answers questions from a script, and a view that records what it
-// was told.
+// language file and default mode file, a temporary user folder and settings file, the
+// recording UiSink (questions answered from its script), and a view that records what it was
+// told.
 
 #include "core/app/AppCore.h"
 #include "core/app/MainWindowModel.h"
 #include "core/base/Messages.h"
 #include "core/base/UiSink.h"
 #include "core/device/KeyboardFinder.h"
-#include "platform/sim/SimHidBackend.h"
-#include "platform/sim/SimKeyboard.h"
+#include "support/RecordingUiSink.h"
+#include "support/SimKeyboardFixture.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <array>
-#include <atomic>
-#include <deque>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 namespace brasslane::test {
-
-using Frame = std::array<std::uint8_t, 64>;
-
-inline std::vector<int> Commands(const std::vector<Frame>& log) {
-    std::vector<int> commands;
-    for (const Frame& frame : log) {
-        commands.push_back(frame[3]);
-    }
-    return commands;
-}
-
-inline int CountCommand(const std::vector<Frame>& log, int command) {
-    int count = 0;
-    for (const Frame& frame : log) {
-        count += frame[3] == command ? 1 : 0;
-    }
-    return count;
-}
-
-class TempFolder {
-public:
-    explicit TempFolder(const std::string& prefix = "brasslane-app-") {
-        static std::atomic<int> counter{0};
-        m_path = std::filesystem::temp_directory_path() /
-                 (prefix + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        std::filesystem::remove_all(m_path);
-        std::filesystem::create_directories(m_path);
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::filesystem::path& Path() const { return m_path; }
-
-private:
-    std::filesystem::path m_path;
-};
-
-struct ShownMessage {
-    std::string text;
-    std::string caption;
-    MessageButtons buttons;
-};
-
-// Answers Yes/No questions from `answers` in order (No once they run out, as the preselected
-// button would).
-class ScriptedUi : public UiSink {
-public:
-    std::intptr_t Send(std::uint32_t, std::uintptr_t, std::intptr_t) override { return 0; }
-    void Post(std::uint32_t, std::uintptr_t, std::intptr_t) override {}
-    void SetTimer(int, int) override {}
-    void SetTrayIcon(int) override {}
-    MessageAnswer ShowMessage(const std::string& text, const std::string& caption, MessageButtons buttons) override {
-        messages.push_back({text, caption, buttons});
-        if (buttons == MessageButtons::kOk) {
-            return MessageAnswer::kOk;
-        }
-        if (answers.empty()) {
-            return MessageAnswer::kNo;
-        }
-        const MessageAnswer answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-    void HideMainWindow() override {}
-
-    std::vector<std::string> Texts() const {
-        std::vector<std::string> texts;
-        for (const ShownMessage& m : messages) {
-            texts.push_back(m.text);
-        }
-        return texts;
-    }
-
-    std::deque<MessageAnswer> answers;
-    std::vector<ShownMessage> messages;
-};
 
 class RecordingView : public MainWindowView {
 public:
@@ -172,7 +90,7 @@ inline SessionCoreOptions MakeOptions(const std::filesystem::path& root) {
 
 // A fresh simulated keyboard, connected and read as the connection monitor would on arrival,
 // with the model's MSG_PROFILE_SYNC handled. The request log starts empty.
-class AppFixture : public ::testing::Test {
+class AppFixture : public ::testing::Test, protected SimKeyboardFixture {
 protected:
     void SetUp() override {
         core = std::make_unique<AppCore>(MakeOptions(folder.Path()), backend, ui);
@@ -186,13 +104,7 @@ protected:
         core->Connection().publishedState.store(1);
         ASSERT_EQ(model->OnMessage(MSG_PROFILE_SYNC, kCodeProf, 0), 1);
         keyboard.ClearRequestLog();
-        ui.messages.clear();
-    }
-
-    std::vector<Frame> TakeLog() {
-        std::vector<Frame> log = keyboard.RequestLog();
-        keyboard.ClearRequestLog();
-        return log;
+        ui.Clear();
     }
 
     KeyEntry WorkingEntry(std::size_t area, std::size_t slot) {
@@ -207,18 +119,8 @@ protected:
         std::lock_guard lock(core->Working().lock);
         return core->Working().image.header;
     }
-    // The key map block of `profile` as the keyboard holds it.
-    std::vector<std::uint8_t> KeyMapOf(int profile) const {
-        const std::vector<std::uint8_t> maps = keyboard.KeyMaps();
-        const std::size_t size = keyboard.BlockSize();
-        return {maps.begin() + static_cast<std::ptrdiff_t>(profile * size),
-                maps.begin() + static_cast<std::ptrdiff_t>((profile + 1) * size)};
-    }
-
-    TempFolder folder;
-    sim::SimKeyboard keyboard;
-    sim::SimHidBackend backend{keyboard};
-    ScriptedUi ui;
+    TempFolder folder{"brasslane-app-"};
+    RecordingUiSink ui;
     RecordingView view;
     std::unique_ptr<AppCore> core;
     std::unique_ptr<MainWindowModel> model;

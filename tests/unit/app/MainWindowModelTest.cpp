@@ -120,7 +120,7 @@ TEST_F(MainWindowModelTest, ApplyChangesOnlyTheEditedKeysOfTheKeyboard) {
     SetWorkingEntry(0, kSlotA, Disabled());
     model->SetModified(true);
     EXPECT_TRUE(model->Apply());
-    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_TRUE(ui.Messages().empty());
 
     // Read back, every other key (] among them) still has its own function.
     ASSERT_EQ(model->OnMessage(MSG_PROFILE_SYNC, kCodeProf, 0), 1);
@@ -215,14 +215,14 @@ TEST_F(MainWindowModelTest, RestoreDefaultsClearsOnlyTheActiveProfilesButtonsWhe
     const std::vector<std::uint8_t> profile1Before = KeyMapOf(1);
 
     EXPECT_FALSE(model->RestoreDefaults()); // No
-    ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0].text, core->Text().Text("MAIN_PROMPT_DEFAULT"));
-    EXPECT_EQ(ui.messages[0].buttons, MessageButtons::kYesNo);
+    ASSERT_EQ(ui.Messages().size(), 1u);
+    EXPECT_EQ(ui.Messages()[0].text, core->Text().Text("MAIN_PROMPT_DEFAULT"));
+    EXPECT_EQ(ui.Messages()[0].buttons, MessageButtons::kYesNo);
     EXPECT_EQ(WorkingHeader(), before);
     EXPECT_FALSE(model->IsModified());
     EXPECT_TRUE(TakeLog().empty());
 
-    ui.answers = {MessageAnswer::kYes};
+    ui.SetAnswers({MessageAnswer::kYes});
     EXPECT_TRUE(model->RestoreDefaults());
     EXPECT_EQ(WorkingEntry(0, kSlotA), KeyEntry{});
     KeyEntry g5;
@@ -261,7 +261,7 @@ TEST_F(MainWindowModelTest, ImportOfAnInvalidFileShowsBothMessagesAndChangesNoth
     EXPECT_TRUE(TakeLog().empty());
 
     // A missing file: only the import message.
-    ui.messages.clear();
+    ui.Clear();
     EXPECT_FALSE(model->Import(folder.Path() / "missing.fwc"));
     EXPECT_EQ(ui.Texts(), std::vector<std::string>{core->Text().Text("MAIN_PROMPT_INPORT")});
     EXPECT_EQ(WorkingHeader(), before);
@@ -283,7 +283,7 @@ TEST_F(MainWindowModelTest, ExportThenImportRestoresEveryProfileOnTheKeyboard) {
     EXPECT_EQ(WorkingEntry(2, kSlotA).Type(), AssignmentType::kDisabled);
     EXPECT_EQ(DecodedKeyboardEntry(keyboard, 2, kSlotA).Type(), AssignmentType::kDisabled);
     EXPECT_FALSE(model->IsModified());
-    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_TRUE(ui.Messages().empty());
 
     // An import the keyboard refuses stays pending for Apply.
     keyboard.SetFaults({.failWrites = true});
@@ -410,12 +410,12 @@ TEST_F(MainWindowModelTest, LanguageChangeLoadsTheLightingAgain) {
 TEST_F(MainWindowModelTest, OpenNeedsAKeyboardAndMessagesCheckTheirCodes) {
     // No keyboard: the prompt with an empty caption, the window stays hidden.
     EXPECT_EQ(model->OnMessage(MSG_OPEN, kCodeOpen, 0), 1);
-    ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0].text, core->Text().Text("MAIN_NO_DEVICE_PROMPT"));
-    EXPECT_EQ(ui.messages[0].caption, "");
+    ASSERT_EQ(ui.Messages().size(), 1u);
+    EXPECT_EQ(ui.Messages()[0].text, core->Text().Text("MAIN_NO_DEVICE_PROMPT"));
+    EXPECT_EQ(ui.Messages()[0].caption, "");
     EXPECT_FALSE(view.shown);
     EXPECT_TRUE(model->TrayCommand(kCommandTrayOpen));
-    EXPECT_EQ(ui.messages.size(), 2u);
+    EXPECT_EQ(ui.Messages().size(), 2u);
 
     // Every message with a wrong code is left alone.
     const std::uint32_t messages[] = {MSG_OPEN, MSG_KILL, MSG_INIT, MSG_PROFILE_SYNC, MSG_DEVICE_LOST, MSG_LANGUAGE};
@@ -423,7 +423,7 @@ TEST_F(MainWindowModelTest, OpenNeedsAKeyboardAndMessagesCheckTheirCodes) {
         EXPECT_EQ(model->OnMessage(message, 0x12345678, 0), 0) << message;
     }
     EXPECT_EQ(model->OnMessage(0x1234, kCodeOpen, 0), 0);
-    EXPECT_EQ(ui.messages.size(), 2u);
+    EXPECT_EQ(ui.Messages().size(), 2u);
     EXPECT_FALSE(view.ended);
     EXPECT_FALSE(model->StartupFinished());
     EXPECT_EQ(view.closeSubDialogs, 0);
@@ -432,7 +432,7 @@ TEST_F(MainWindowModelTest, OpenNeedsAKeyboardAndMessagesCheckTheirCodes) {
     Arrive();
     EXPECT_EQ(model->OnMessage(MSG_OPEN, kCodeOpen, 0), 1);
     EXPECT_TRUE(view.shown);
-    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_TRUE(ui.Messages().empty());
 
     EXPECT_EQ(model->OnMessage(MSG_INIT, kCodeInit, 0), 1);
     EXPECT_TRUE(model->StartupFinished());
@@ -570,7 +570,7 @@ TEST_F(MainWindowModelTest, LightingModeClicksPaintKeysInsteadOfOpeningTheDialog
 }
 
 // The device threads deliver inline to the model, as brasslanectl's sink does.
-class InlineUi : public ScriptedUi {
+class InlineUi : public RecordingUiSink {
 public:
     std::intptr_t Send(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) override {
         MainWindowModel* target = model.load();

@@ -90,7 +90,7 @@ TEST_F(ProfileManagerModelTest, PendingEditsAreAskedAboutBeforeApplyReplacesThem
     manager->SetChecked(2, true);
     SetWorkingEntry(1, kSlotA, Disabled());
     model->SetModified(true);
-    ui.answers = {MessageAnswer::kYes};
+    ui.SetAnswers({MessageAnswer::kYes});
     TakeLog();
     ASSERT_TRUE(manager->Apply());
     const std::vector<int> commands = Commands(TakeLog());

@@ -31,7 +31,7 @@ TEST_F(ProfileSwitchTest, WithoutPendingEditsOnlyTheActiveProfileIsWritten) {
     EXPECT_EQ(core->State().activeProfile.load(), 1);
     EXPECT_GT(view.keyRefreshes, refreshes);
     EXPECT_TRUE(model->Menu().Entries()[3].checked);
-    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_TRUE(ui.Messages().empty());
 
     // Profiles from 3 up are taken as 0; a negative one is refused without a word.
     EXPECT_TRUE(model->SwitchProfile(7));
@@ -47,9 +47,9 @@ TEST_F(ProfileSwitchTest, PendingEditsAnsweredNoAreDiscarded) {
     model->SetModified(true);
 
     EXPECT_TRUE(model->SwitchProfile(2));
-    ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0].text, core->Text().Text("PROFILE_SELECT_PROMPT"));
-    EXPECT_EQ(ui.messages[0].buttons, MessageButtons::kYesNo);
+    ASSERT_EQ(ui.Messages().size(), 1u);
+    EXPECT_EQ(ui.Messages()[0].text, core->Text().Text("PROFILE_SELECT_PROMPT"));
+    EXPECT_EQ(ui.Messages()[0].buttons, MessageButtons::kYesNo);
     EXPECT_EQ(WorkingEntry(0, kSlotA), KeyEntry{});
     EXPECT_FALSE(model->IsModified());
     EXPECT_EQ(CountCommand(TakeLog(), 8), 0);
@@ -70,7 +70,7 @@ TEST_F(ProfileSwitchTest, PendingEditsAnsweredYesGoIntoThePreviousProfileFirst) 
     Arrive();
     SetWorkingEntry(0, kSlotA, Disabled());
     model->SetModified(true);
-    ui.answers = {MessageAnswer::kYes};
+    ui.SetAnswers({MessageAnswer::kYes});
 
     EXPECT_TRUE(model->SwitchProfile(1));
     const std::vector<int> commands = Commands(TakeLog());
@@ -96,10 +96,10 @@ TEST_F(ProfileSwitchTest, RefusedWhileTheKeyDialogIsOpenOrTheEditsCannotBeWritte
 
     // Yes, but the keyboard takes nothing: the edits stay pending in profile 0 and the
     // keyboard stays on it.
-    ui.messages.clear();
+    ui.Clear();
     SetWorkingEntry(0, kSlotA, Disabled());
     model->SetModified(true);
-    ui.answers = {MessageAnswer::kYes};
+    ui.SetAnswers({MessageAnswer::kYes});
     keyboard.SetFaults({.failWrites = true});
     EXPECT_FALSE(model->SwitchProfile(2));
     keyboard.SetFaults({});
@@ -117,13 +117,13 @@ TEST_F(ProfileSwitchTest, ManagerStateDecidesTheQuestionAndFollowsTheSwitch) {
     // Unapplied manager changes ask too.
     manager.unappliedChanges = true;
     EXPECT_TRUE(model->SwitchProfile(1));
-    EXPECT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.Messages().size(), 1u);
 
     // Without a question the manager's list follows the switch.
-    ui.messages.clear();
+    ui.Clear();
     manager.unappliedChanges = false;
     EXPECT_TRUE(model->SwitchProfile(2));
-    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_TRUE(ui.Messages().empty());
     EXPECT_EQ(manager.checkedRow, 2);
     EXPECT_FALSE(manager.unappliedChanges);
 }

@@ -11,18 +11,12 @@
 
 #include <algorithm>
 #include <fstream>
-#include <iterator>
 
 namespace brasslane::test {
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // The colour the keyboard keeps for key colour index `index` of `profile` (stored green, red,
 // blue).
@@ -32,7 +26,7 @@ Rgb KeyboardColour(const sim::SimKeyboard& keyboard, int profile, int index) {
     return Rgb{area[at + 1], area[at], area[at + 2]};
 }
 
-class SessionCoreTest : public ::testing::Test {
+class SessionCoreTest : public ::testing::Test, protected SimKeyboardFixture {
 protected:
     SessionCoreTest() : options(MakeOptions(folder.Path())) {}
 
@@ -54,9 +48,7 @@ protected:
 
     TempFolder folder;
     SessionCoreOptions options;
-    sim::SimKeyboard keyboard;
-    sim::SimHidBackend backend{keyboard};
-    ScriptedUi ui;
+    RecordingUiSink ui;
     std::unique_ptr<SessionCore> core = std::make_unique<SessionCore>(options, backend, ui);
 };
 

@@ -1,5 +1,5 @@
 #include "core/device/CHidDevice.h"
-#include "../TestHex.h"
+#include "support/Hex.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "core/device/ConnectionMonitor.h"
 
-#include "../ManualClock.h"
-#include "RecordingUiSink.h"
+#include "support/ManualClock.h"
+#include "support/RecordingUiSink.h"
 #include "core/base/Messages.h"
 #include "platform/sim/SimHidBackend.h"
 #include "platform/sim/SimKeyboard.h"

@@ -1,6 +1,6 @@
 #include "core/device/DeviceLink.h"
 
-#include "../ManualClock.h"
+#include "support/ManualClock.h"
 #include "core/device/KeyboardFinder.h"
 #include "platform/sim/SimHidBackend.h"
 #include "platform/sim/SimKeyboard.h"

@@ -1,5 +1,5 @@
 #include "core/device/HidReportDescriptor.h"
-#include "../TestHex.h"
+#include "support/Hex.h"
 
 #include <gtest/gtest.h>
 

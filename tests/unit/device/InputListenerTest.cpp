@@ -1,7 +1,7 @@
 #include "core/device/InputListener.h"
 
-#include "../ManualClock.h"
-#include "RecordingUiSink.h"
+#include "support/ManualClock.h"
+#include "support/RecordingUiSink.h"
 #include "core/base/Messages.h"
 #include "platform/sim/SimHidBackend.h"
 #include "platform/sim/SimKeyboard.h"
@@ -47,10 +47,12 @@ TEST_F(InputListenerTest, TurnsNotificationsIntoTimersAndIcons) {
 
     // Icons are set one at a time: each worker holds the tray for a millisecond.
     state.stateIcon = kIconConnected;
+    // The second notification comes once the first worker holds the tray: two workers started
+    // together may take it in either order.
     keyboard.RaiseNotification(kUsageStateOn);
-    keyboard.RaiseNotification(kUsageStateOff);
     ASSERT_TRUE(ui.WaitFor(Kind::kIcon, kIconKeyboardState));
     ASSERT_TRUE(clock.WaitForParked(1));
+    keyboard.RaiseNotification(kUsageStateOff);
     EXPECT_EQ(clock.NextWakeIn(), 1ms);
     EXPECT_EQ(ui.Count(Kind::kIcon, kIconConnected), 0u) << "the second worker waits for the first";
     clock.Advance(1ms);

@@ -229,7 +229,7 @@ TEST_F(KeyDialogModelTest, AKeyOfADeletedMacroFallsBackWhenTheIdIsTakenAgain) {
     m_model.Open(KeyRecord(kA), false, 0);
     m_model.PressPageButton(DialogPage::kMacro);
     m_model.Macros().Select(2);
-    m_ui.answer = MessageAnswer::kYes;
+    m_ui.SetAnswers({MessageAnswer::kYes});
     ASSERT_TRUE(m_model.Macros().DeleteMacro(m_working));
     ASSERT_TRUE(m_model.Macros().NewMacro());
     EXPECT_EQ(m_model.Macros().SelectedMacro()->id, 3);

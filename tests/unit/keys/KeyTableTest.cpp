@@ -268,7 +268,7 @@ TEST(KeyTable, DisplayNames) {
     EXPECT_EQ(KeyIdDisplayName(0x802D, lang), ""); // F13
     EXPECT_EQ(KeyIdDisplayName(0x7000, lang), "");
 
-    test::TempLanguage noFormat(std::vector<std::pair<std::string, std::string>>{{"UNKNOWN_KEY", "?"}});
+    test::TempLanguage noFormat(test::LanguageTexts{{"UNKNOWN_KEY", "?"}});
     EXPECT_EQ(KeyDisplayName(0x55, noFormat.Get()), "?");
 }
 

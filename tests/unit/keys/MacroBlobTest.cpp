@@ -323,14 +323,14 @@ TEST(MacroBlob, MayDelete) {
     fresh.newFlag = 1;
     EXPECT_TRUE(MayDeleteMacro(working, fresh, ui, language.Get()));
     EXPECT_TRUE(MayDeleteMacro(working, working.image.macros[0], ui, language.Get())); // no key plays it
-    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_TRUE(ui.Texts().empty());
     EXPECT_FALSE(working.allProfilesRequest.load());
 
-    ui.answer = MessageAnswer::kNo;
+    // Nothing scripted: the question takes its preselected No.
     EXPECT_FALSE(MayDeleteMacro(working, working.image.macros[1], ui, language.Get()));
-    EXPECT_EQ(ui.messages, (std::vector<std::string>{"Keys use this macro. Delete?"}));
+    EXPECT_EQ(ui.Texts(), (std::vector<std::string>{"Keys use this macro. Delete?"}));
     EXPECT_TRUE(working.allProfilesRequest.load());
-    ui.answer = MessageAnswer::kYes;
+    ui.SetAnswers({MessageAnswer::kYes});
     EXPECT_TRUE(MayDeleteMacro(working, working.image.macros[1], ui, language.Get()));
 }
 

@@ -153,7 +153,7 @@ TEST_F(MacroEditorTest, TheStepLimitHoldsForRecordedAndAddedSteps) {
     EXPECT_EQ(m_editor.Steps().back().key, kB);
     EXPECT_EQ(m_editor.Steps().back().state, 0);
     EXPECT_FALSE(m_editor.AddStep(kA, 1, 0));
-    EXPECT_TRUE(m_ui.messages.empty());
+    EXPECT_TRUE(m_ui.Texts().empty());
 }
 
 TEST_F(MacroEditorTest, AStepGoesAfterTheSelectedRowAndTakesOverItsPause) {
@@ -202,16 +202,16 @@ TEST_F(MacroEditorTest, RowsMoveWithTheirDelayAndStaySelected) {
     EXPECT_FALSE(m_editor.MoveStep(StepMove::kTop));
 
     // Clearing asks first; No keeps the rows.
-    m_ui.answer = MessageAnswer::kNo;
+    m_ui.SetAnswers({MessageAnswer::kNo});
     EXPECT_FALSE(m_editor.ClearSteps());
     EXPECT_EQ(m_editor.Steps().size(), 3u);
-    m_ui.answer = MessageAnswer::kYes;
+    m_ui.SetAnswers({MessageAnswer::kYes});
     EXPECT_TRUE(m_editor.ClearSteps());
     EXPECT_TRUE(m_editor.Steps().empty());
-    EXPECT_EQ(m_ui.messages, (std::vector<std::string>{"Clear all?", "Clear all?"}));
+    EXPECT_EQ(m_ui.Texts(), (std::vector<std::string>{"Clear all?", "Clear all?"}));
     // No rows: nothing to ask.
     EXPECT_FALSE(m_editor.ClearSteps());
-    EXPECT_EQ(m_ui.messages.size(), 2u);
+    EXPECT_EQ(m_ui.Texts().size(), 2u);
 }
 
 TEST_F(MacroEditorTest, TypedDelaysAndRepeatCountsAreCorrected) {
@@ -224,10 +224,10 @@ TEST_F(MacroEditorTest, TypedDelaysAndRepeatCountsAreCorrected) {
         {"-5", 40000, true},    {"abc", 0, false},     {" 77ms", 70, false},    {"99999999999999999999", 40000, true}};
     Load({Macro(1, u"m", {{0, kA, 0}})});
     for (const auto& d : delays) {
-        m_ui.messages.clear();
+        m_ui.Clear();
         EXPECT_EQ(m_editor.SetStepDelayText(0, d.text), d.delay) << d.text;
         EXPECT_EQ(m_editor.Steps()[0].delay, d.delay) << d.text;
-        EXPECT_EQ(m_ui.messages, d.message ? std::vector<std::string>{"At most 40000 ms"} : std::vector<std::string>{})
+        EXPECT_EQ(m_ui.Texts(), d.message ? std::vector<std::string>{"At most 40000 ms"} : std::vector<std::string>{})
             << d.text;
     }
 
@@ -294,7 +294,7 @@ TEST_F(MacroEditorTest, TheHundredAndFirstMacroIsRefused) {
     m_changes = 0;
     EXPECT_FALSE(m_editor.NewMacro());
     EXPECT_EQ(m_editor.Macros().size(), kMaxMacros);
-    EXPECT_EQ(m_ui.messages, std::vector<std::string>{"At most 100 macros"});
+    EXPECT_EQ(m_ui.Texts(), std::vector<std::string>{"At most 100 macros"});
     EXPECT_EQ(m_changes, 0);
 }
 
@@ -305,11 +305,11 @@ TEST_F(MacroEditorTest, DeletingAskedForAMacroThatKeysPlay) {
     entry.param = 3;
     m_working.image.SetEntry(RecordIndex(1, kA), entry);
 
-    m_ui.answer = MessageAnswer::kNo;
+    m_ui.SetAnswers({MessageAnswer::kNo});
     EXPECT_FALSE(m_editor.DeleteMacro(m_working));
     EXPECT_EQ(m_editor.Macros().size(), 3u);
-    EXPECT_EQ(m_ui.messages.size(), 1u);
-    m_ui.answer = MessageAnswer::kYes;
+    EXPECT_EQ(m_ui.Texts().size(), 1u);
+    m_ui.SetAnswers({MessageAnswer::kYes});
     EXPECT_TRUE(m_editor.DeleteMacro(m_working));
     // The one before it is shown; the next write sends every profile's key map.
     EXPECT_EQ(m_editor.Selected(), 1);
@@ -319,7 +319,7 @@ TEST_F(MacroEditorTest, DeletingAskedForAMacroThatKeysPlay) {
     m_editor.Select(0);
     EXPECT_TRUE(m_editor.DeleteMacro(m_working));
     EXPECT_EQ(m_editor.SelectedMacro()->id, 2);
-    EXPECT_EQ(m_ui.messages.size(), 2u);
+    EXPECT_EQ(m_ui.Texts().size(), 2u);
     EXPECT_TRUE(m_editor.DeleteMacro(m_working));
     EXPECT_EQ(m_editor.Selected(), -1);
     EXPECT_FALSE(m_editor.DeleteMacro(m_working));

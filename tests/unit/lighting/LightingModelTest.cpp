@@ -1,7 +1,7 @@
 #include "core/lighting/LightingModel.h"
 
 #include "core/lighting/LightingPanelRules.h"
-#include "LightingSimFixture.h"
+#include "support/SimKeyboardFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +27,7 @@ protected:
     // Byte `offset` of `profile`'s block as the keyboard keeps it.
     std::uint8_t Byte(int profile, int offset) { return sim.keyboard.Lighting()[profile * 42 + offset]; }
 
-    test::SimLink sim;
+    test::SimKeyboardLink sim;
     LightingModel model{sim.link, sim.connection};
 };
 

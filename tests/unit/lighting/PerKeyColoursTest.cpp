@@ -1,7 +1,8 @@
 #include "core/lighting/PerKeyColours.h"
 
 #include "core/resources/IniFile.h"
-#include "LightingSimFixture.h"
+#include "support/SimKeyboardFixture.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -44,7 +45,7 @@ protected:
     }
 
     test::TempFolder folder;
-    test::SimLink sim;
+    test::SimKeyboardLink sim;
     LightingModel lighting{sim.link, sim.connection};
     PerKeyColours colours{lighting, folder.Path(), folder.Path() / "Skins" / "UserDengColor_3.userd"};
 };

@@ -11,7 +11,7 @@
 
 namespace brasslane {
 
-void PrintTo(const PreviewRgb& c, std::ostream* os) {
+void PrintTo(const Rgb& c, std::ostream* os) {
     *os << "(" << int(c.red) << ", " << int(c.green) << ", " << int(c.blue) << ")";
 }
 
@@ -19,7 +19,7 @@ namespace {
 
 using enum PreviewKey;
 
-constexpr PreviewRgb kAmber{200, 100, 50};
+constexpr Rgb kAmber{200, 100, 50};
 
 PreviewInput Input(std::uint8_t effect, bool colourful, std::uint8_t direction) {
     return {effect, colourful, direction, kAmber};
@@ -44,16 +44,16 @@ int Column(std::size_t key) {
 }
 
 // 0xRRGGBB, or -1 for a key whose colour is cleared.
-int Hex(const std::optional<PreviewRgb>& c) {
+int Hex(const std::optional<Rgb>& c) {
     return c ? c->red << 16 | c->green << 8 | c->blue : -1;
 }
 
-std::optional<PreviewRgb> At(const PreviewFrame& frame, std::size_t key) {
+std::optional<Rgb> At(const PreviewFrame& frame, std::size_t key) {
     return frame.keys[key];
 }
 
 // The level L at which `colour` scaled gives `shown`, if there is one.
-std::optional<int> LevelOf(PreviewRgb colour, PreviewRgb shown) {
+std::optional<int> LevelOf(Rgb colour, Rgb shown) {
     for (int level = 0; level < 256; ++level) {
         if (PreviewScale(colour, static_cast<std::uint8_t>(level)) == shown) {
             return level;
@@ -142,13 +142,13 @@ TEST(PreviewTables, SpiralAndRingsVisitEveryKeyOnce) {
 
 TEST(PreviewTables, WheelHasFixedTurnsAndEasedMonotonicSteps) {
     const auto wheel = PreviewWheel();
-    EXPECT_EQ(wheel[0], (PreviewRgb{255, 1, 0}));
-    EXPECT_EQ(wheel[32], (PreviewRgb{248, 255, 0}));
-    EXPECT_EQ(wheel[64], (PreviewRgb{0, 255, 1}));
-    EXPECT_EQ(wheel[96], (PreviewRgb{0, 248, 255}));
-    EXPECT_EQ(wheel[128], (PreviewRgb{1, 0, 255}));
-    EXPECT_EQ(wheel[160], (PreviewRgb{255, 0, 248}));
-    EXPECT_EQ(wheel[191], (PreviewRgb{255, 0, 0}));
+    EXPECT_EQ(wheel[0], (Rgb{255, 1, 0}));
+    EXPECT_EQ(wheel[32], (Rgb{248, 255, 0}));
+    EXPECT_EQ(wheel[64], (Rgb{0, 255, 1}));
+    EXPECT_EQ(wheel[96], (Rgb{0, 248, 255}));
+    EXPECT_EQ(wheel[128], (Rgb{1, 0, 255}));
+    EXPECT_EQ(wheel[160], (Rgb{255, 0, 248}));
+    EXPECT_EQ(wheel[191], (Rgb{255, 0, 0}));
 
     // Per step: which channel moves (0 red, 1 green, 2 blue), whether it rises, and the held channels.
     struct Step {
@@ -162,10 +162,10 @@ TEST(PreviewTables, WheelHasFixedTurnsAndEasedMonotonicSteps) {
                                      {1, false, {0, -1, 255}},
                                      {0, true, {-1, 0, 255}},
                                      {2, false, {255, 0, -1}}}};
-    auto channel = [](PreviewRgb c, int i) { return i == 0 ? c.red : (i == 1 ? c.green : c.blue); };
+    auto channel = [](Rgb c, int i) { return i == 0 ? c.red : (i == 1 ? c.green : c.blue); };
     for (int s = 0; s < 6; ++s) {
         for (int i = 0; i < 32; ++i) {
-            const PreviewRgb c = wheel[static_cast<std::size_t>(32 * s + i)];
+            const Rgb c = wheel[static_cast<std::size_t>(32 * s + i)];
             for (int ch = 0; ch < 3; ++ch) {
                 if (steps[s].held[ch] >= 0) {
                     EXPECT_EQ(channel(c, ch), steps[s].held[ch]) << "entry " << 32 * s + i;
@@ -209,10 +209,10 @@ TEST(PreviewTables, LevelCurves) {
 }
 
 TEST(PreviewTables, ScalingAndDecayAndPhaseArithmetic) {
-    EXPECT_EQ(PreviewScale({255, 128, 1}, 255), (PreviewRgb{255, 128, 1}));
-    EXPECT_EQ(PreviewScale({255, 128, 1}, 128), (PreviewRgb{128, 64, 0}));
-    EXPECT_EQ(PreviewScale({200, 100, 50}, 254), (PreviewRgb{199, 99, 49}));
-    EXPECT_EQ(PreviewScale({255, 255, 255}, 0), (PreviewRgb{0, 0, 0}));
+    EXPECT_EQ(PreviewScale({255, 128, 1}, 255), (Rgb{255, 128, 1}));
+    EXPECT_EQ(PreviewScale({255, 128, 1}, 128), (Rgb{128, 64, 0}));
+    EXPECT_EQ(PreviewScale({200, 100, 50}, 254), (Rgb{199, 99, 49}));
+    EXPECT_EQ(PreviewScale({255, 255, 255}, 0), (Rgb{0, 0, 0}));
 
     struct Case {
         int level;
@@ -383,14 +383,14 @@ TEST(PreviewEngine, EveryKeyTurnsFromItsOwnPlaceOnTheWheel) {
 TEST(PreviewEngine, ScatteredFlaresLightThreeNewKeysPerFrame) {
     int frame = 0;
     PreviewEngine engine(0, [&] { return std::uint64_t{1000} + static_cast<std::uint64_t>(frame / 2); });
-    auto byValue = [](PreviewRgb c) { return c.red * 65536 + c.green * 256 + c.blue; };
+    auto byValue = [](Rgb c) { return c.red * 65536 + c.green * 256 + c.blue; };
     std::set<std::size_t> everLit;
-    std::vector<std::vector<PreviewRgb>> freshPerFrame;
+    std::vector<std::vector<Rgb>> freshPerFrame;
     for (; frame < 35; ++frame) {
         const auto shown = engine.Tick(Input(10, true, 0));
-        std::vector<PreviewRgb> fresh;
+        std::vector<Rgb> fresh;
         for (std::size_t key = 0; key < kPreviewKeyCount; ++key) {
-            if (At(shown, key) != PreviewRgb{} && everLit.insert(key).second) {
+            if (At(shown, key) != Rgb{} && everLit.insert(key).second) {
                 fresh.push_back(*At(shown, key));
             }
         }
@@ -410,7 +410,7 @@ TEST(PreviewEngine, ScatteredFlaresLightThreeNewKeysPerFrame) {
     for (const auto& key : shown.keys) {
         ASSERT_TRUE(key.has_value());
         lit += (*key == PreviewScale(kAmber, 235));
-        EXPECT_TRUE(*key == PreviewRgb{} || *key == PreviewScale(kAmber, 235));
+        EXPECT_TRUE(*key == Rgb{} || *key == PreviewScale(kAmber, 235));
     }
     EXPECT_EQ(lit, 3);
 }
@@ -449,7 +449,7 @@ TEST(PreviewEngine, AnimatedPatternsAreSeededLiveAndFade) {
         for (int n = 0; n < 300; ++n) {
             const auto frame = engine.Tick(Input(effect, false, 0));
             for (std::size_t key = 0; key < kPreviewKeyCount; ++key) {
-                const bool held = frame.keys[key] == previous.keys[key] && frame.keys[key] != PreviewRgb{};
+                const bool held = frame.keys[key] == previous.keys[key] && frame.keys[key] != Rgb{};
                 unchanged[key] = held ? unchanged[key] + 1 : 0;
                 ASSERT_LT(unchanged[key], 10) << "effect " << int(effect) << " key " << key << " frame " << n;
             }

@@ -1,7 +1,7 @@
 #include "core/lighting/UserModeFile.h"
 
 #include "core/resources/IniFile.h"
-#include "LightingSimFixture.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,6 @@
 #include "platform/linux/HidrawBackend.h"
-#include "../TestHex.h"
+#include "support/Hex.h"
+#include "support/TempFolder.h"
 
 #include "core/device/CHidDevice.h"
 
@@ -32,18 +33,10 @@ const char* kBootKeyboard = "05 01 09 06 A1 01 05 07 19 E0 29 E7 15 00 25 01 75 
                             "95 05 75 01 05 08 19 01 29 05 91 02 95 01 75 03 91 01"
                             "95 06 75 08 15 00 25 65 05 07 19 00 29 65 81 00 C0";
 
-void WriteText(const fs::path& path, const std::string& text) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-}
-
 // A sysfs tree and device nodes (FIFOs) in a temporary folder.
 class HidrawBackendTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "brasslane-hidraw-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_root = pattern;
         m_sys = m_root / "sys";
         m_dev = m_root / "dev";
         fs::create_directories(m_dev);
@@ -52,17 +45,15 @@ protected:
         for (int fd : m_fds) {
             ::close(fd);
         }
-        std::error_code ec;
-        fs::remove_all(m_root, ec);
     }
 
     // Adds hidrawN for a HID device named `identity` below a USB device with release 0x0105.
     void AddInterface(int number, const std::string& identity, const std::string& uevent, const std::string& descriptor,
                       bool node = true) {
         const fs::path usbDevice = m_sys / "devices" / "usb1" / ("1-" + std::to_string(number));
-        WriteText(usbDevice / "bcdDevice", "0105\n");
+        test::WriteBytes(usbDevice / "bcdDevice", "0105\n");
         const fs::path hidDevice = usbDevice / "1-1:1.1" / identity;
-        WriteText(hidDevice / "uevent", uevent);
+        test::WriteBytes(hidDevice / "uevent", uevent);
         const auto bytes = Hex(descriptor);
         std::ofstream(hidDevice / "report_descriptor", std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
@@ -99,7 +90,9 @@ protected:
         return {};
     }
 
-    fs::path m_root, m_sys, m_dev;
+    test::TempFolder m_temp{"brasslane-hidraw-"};
+    fs::path m_root = m_temp.Path();
+    fs::path m_sys, m_dev;
     std::vector<int> m_fds;
 };
 
@@ -203,7 +196,7 @@ TEST_F(HidrawBackendTest, PresenceFollowsTheNodeAndItsDevice) {
     EXPECT_TRUE(backend.IsPresent(fresh));
 
     // Only hidraw nodes are ever opened.
-    WriteText(m_dev / "sda", "not a hid device");
+    test::WriteBytes(m_dev / "sda", "not a hid device");
     EXPECT_FALSE(backend.IsPresent((m_dev / "sda").string() + "#vid_0c45&pid_7672"));
     EXPECT_EQ(backend.Open((m_dev / "sda").string() + "#vid_0c45&pid_7672", {true, false, false, false}), nullptr);
     EXPECT_FALSE(backend.IsPresent(""));

@@ -1,6 +1,6 @@
 #include "platform/sim/SimKeyboard.h"
 
-#include "../ManualClock.h"
+#include "support/ManualClock.h"
 #include "core/device/CHidDevice.h"
 #include "core/keys/KeyAction.h"
 #include "platform/sim/SimHidBackend.h"

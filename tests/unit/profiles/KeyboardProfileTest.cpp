@@ -9,8 +9,7 @@
 #include "core/keys/KeyAction.h"
 #include "core/keys/MacroBlob.h"
 #include "core/resources/Language.h"
-#include "platform/sim/SimHidBackend.h"
-#include "platform/sim/SimKeyboard.h"
+#include "support/SimKeyboardFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -65,21 +64,14 @@ MacroBlock Macro(std::u16string name, std::uint16_t id, std::uint8_t repeat, std
 class KeyboardProfileTest : public ::testing::TestWithParam<sim::SimModel> {
 protected:
     KeyboardProfileTest()
-        : m_language(m_folder.Path(), nullptr, [] { return std::uint16_t{0x0409}; }), m_keyboard(GetParam()),
-          m_backend(m_keyboard), m_link(m_backend),
-          m_store(m_working, m_snapshot, m_appState, m_link, m_connection, m_ui, m_language, m_folder / "user") {}
+        : m_language(m_folder.Path(), nullptr, [] { return std::uint16_t{0x0409}; }), m_sim(GetParam()),
+          m_store(m_working, m_snapshot, m_appState, m_sim.link, m_sim.connection, m_ui, m_language,
+                  m_folder / "user") {}
 
     void SetUp() override {
-        test::WriteLanguageFile(m_folder.Path());
-        ASSERT_TRUE(ConnectKeyboard(m_link, m_connection));
-        ASSERT_EQ(ReadConnectionData(m_link, m_connection), kStatusSuccess);
+        test::WriteLanguageFile(m_folder.Path(), test::ProfileTexts());
+        ASSERT_TRUE(m_sim.ConnectAndRead());
         ASSERT_TRUE(m_store.CreateDefaultImage(std::nullopt));
-    }
-
-    void SetKeyboardInfoByte(std::size_t index, std::uint8_t value) {
-        auto info = m_keyboard.Info();
-        info[index] = value;
-        m_keyboard.SetInfo(info);
     }
 
     // Every kind of assignment a key map can hold, spread over the three profiles, and three
@@ -134,12 +126,9 @@ protected:
     }
 
     test::TempFolder m_folder;
-    test::RecordingUi m_ui;
+    test::RecordingUiSink m_ui;
     Language m_language;
-    sim::SimKeyboard m_keyboard;
-    sim::SimHidBackend m_backend;
-    DeviceLink m_link;
-    ConnectionState m_connection;
+    test::SimKeyboardLink m_sim;
     AppState m_appState;
     WorkingImage m_working;
     UploadSnapshot m_snapshot;
@@ -147,21 +136,21 @@ protected:
 };
 
 TEST_P(KeyboardProfileTest, ActiveProfile) {
-    SetKeyboardInfoByte(10, 1);
+    m_sim.SetInfoByte(10, 1);
     EXPECT_EQ(m_store.GetActiveProfile(), 1);
-    m_keyboard.ClearRequestLog();
+    m_sim.keyboard.ClearRequestLog();
     EXPECT_EQ(m_store.GetActiveProfile(), 1) << "cached";
-    EXPECT_TRUE(m_keyboard.RequestLog().empty());
+    EXPECT_TRUE(m_sim.keyboard.RequestLog().empty());
 
     for (const int index : {-1, 3, 4, 255, 1000}) {
         EXPECT_FALSE(m_store.SetActiveProfile(index)) << index;
     }
-    EXPECT_TRUE(m_keyboard.RequestLog().empty()) << "no index outside 0..2 reaches the keyboard";
+    EXPECT_TRUE(m_sim.keyboard.RequestLog().empty()) << "no index outside 0..2 reaches the keyboard";
 
     EXPECT_TRUE(m_store.SetActiveProfile(2));
-    EXPECT_EQ(m_keyboard.ActiveProfile(), 2);
+    EXPECT_EQ(m_sim.keyboard.ActiveProfile(), 2);
     EXPECT_EQ(m_appState.activeProfile.load(), 2);
-    const auto log = m_keyboard.RequestLog();
+    const auto log = m_sim.keyboard.RequestLog();
     ASSERT_EQ(log.size(), 2u);
     EXPECT_EQ(log[0][3], 3);
     EXPECT_EQ(log[1][3], 4);
@@ -170,16 +159,16 @@ TEST_P(KeyboardProfileTest, ActiveProfile) {
     // A failed write leaves the profile unknown.
     sim::SimFaults faults;
     faults.unplugAfter = 1;
-    m_keyboard.SetFaults(faults);
+    m_sim.keyboard.SetFaults(faults);
     EXPECT_FALSE(m_store.SetActiveProfile(0));
     EXPECT_EQ(m_appState.activeProfile.load(), -1);
     EXPECT_EQ(m_store.GetActiveProfile(), -1);
 
     // A profile the keyboard cannot have is not taken: nothing is read into a file either.
-    m_keyboard.SetFaults({});
-    m_keyboard.Plug();
-    ASSERT_TRUE(ConnectKeyboard(m_link, m_connection));
-    SetKeyboardInfoByte(10, 7);
+    m_sim.keyboard.SetFaults({});
+    m_sim.keyboard.Plug();
+    ASSERT_TRUE(ConnectKeyboard(m_sim.link, m_sim.connection));
+    m_sim.SetInfoByte(10, 7);
     EXPECT_EQ(m_store.GetActiveProfile(), -1);
     EXPECT_EQ(m_appState.activeProfile.load(), -1);
     EXPECT_FALSE(m_store.ReadKeyboardProfile(m_folder / "x.fwc"));
@@ -190,7 +179,7 @@ TEST_P(KeyboardProfileTest, UploadAndReadBackGiveTheSameProfile) {
     FillWorkingImage();
     const ProfileImage expected = m_working.image;
     ASSERT_TRUE(m_store.TakeSnapshotAndUpload(true));
-    EXPECT_TRUE(m_ui.TakeMessages().empty());
+    EXPECT_TRUE(m_ui.TakeTexts().empty());
 
     const auto path = m_folder / "backup.fwc";
     ASSERT_TRUE(m_store.ReadKeyboardProfile(path));
@@ -211,15 +200,15 @@ TEST_P(KeyboardProfileTest, NamesThatDoNotFitComeBackNumbered) {
     }
     const MacroBlobSizes sizes = MacroBlobSize(m_working.image.macros);
     ASSERT_LT((sizes.withoutNames + 127) / 128, sizes.withNames / 128);
-    SetKeyboardInfoByte(11, static_cast<std::uint8_t>((sizes.withoutNames + 127) / 128));
-    ASSERT_EQ(ReadConnectionData(m_link, m_connection), kStatusSuccess);
+    m_sim.SetInfoByte(11, static_cast<std::uint8_t>((sizes.withoutNames + 127) / 128));
+    ASSERT_EQ(ReadConnectionData(m_sim.link, m_sim.connection), kStatusSuccess);
 
     std::vector<MacroBlock> expected = m_working.image.macros;
     for (std::size_t i = 0; i < expected.size(); ++i) {
         expected[i].name = u"Macro" + std::u16string(1, static_cast<char16_t>(u'1' + i));
     }
     ASSERT_TRUE(m_store.TakeSnapshotAndUpload(true));
-    EXPECT_EQ(m_ui.TakeMessages(), std::vector<std::string>{"No room for names"});
+    EXPECT_EQ(m_ui.TakeTexts(), std::vector<std::string>{"No room for names"});
     const auto path = m_folder / "backup.fwc";
     ASSERT_TRUE(m_store.ReadKeyboardProfile(path));
     ASSERT_TRUE(m_store.LoadProfileFile(path));
@@ -251,7 +240,7 @@ TEST_P(KeyboardProfileTest, DamagedMacroAreaReadsAsNoMacros) {
         WriteU16(area, 0, 0x55AA);
         WriteU16(area, 2, length);
         WriteU16(area, 4, 3);
-        m_keyboard.SetMacroArea(area);
+        m_sim.keyboard.SetMacroArea(area);
         const auto path = m_folder / "damaged.fwc";
         ASSERT_TRUE(m_store.ReadKeyboardProfile(path)) << length;
         ASSERT_TRUE(m_store.LoadProfileFile(path));
@@ -263,7 +252,7 @@ TEST_P(KeyboardProfileTest, SyncFromKeyboard) {
     FillWorkingImage();
     ASSERT_TRUE(m_store.TakeSnapshotAndUpload(true));
     const ProfileImage expected = m_working.image;
-    SetKeyboardInfoByte(10, 2);
+    m_sim.SetInfoByte(10, 2);
     m_appState.activeProfile.store(-1);
     ASSERT_TRUE(m_store.CreateDefaultImage(std::nullopt));
 
@@ -279,7 +268,7 @@ TEST_P(KeyboardProfileTest, SyncFromKeyboard) {
     std::filesystem::remove(m_store.ProfileCacheFile());
     sim::SimFaults faults;
     faults.neverAnswer = true;
-    m_keyboard.SetFaults(faults);
+    m_sim.keyboard.SetFaults(faults);
     m_appState.activeProfile.store(-1);
     m_store.SyncFromKeyboard(false);
     EXPECT_EQ(refreshed, -1);

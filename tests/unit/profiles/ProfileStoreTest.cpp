@@ -13,7 +13,6 @@
 namespace brasslane {
 namespace {
 
-using test::ReadBytes;
 using test::WriteBytes;
 
 // A store over a link that never finds a keyboard: everything on the file side.
@@ -23,7 +22,7 @@ protected:
         : m_language(m_folder.Path(), nullptr, [] { return std::uint16_t{0x0409}; }), m_link(m_backend),
           m_store(m_working, m_snapshot, m_appState, m_link, m_connection, m_ui, m_language, m_folder / "user",
                   m_folder / "skins") {
-        test::WriteLanguageFile(m_folder.Path());
+        test::WriteLanguageFile(m_folder.Path(), test::ProfileTexts());
         m_store.CreateDefaultImage(std::nullopt);
     }
 
@@ -53,11 +52,11 @@ protected:
     std::vector<std::uint8_t> DefaultFileBytes() {
         const auto path = m_folder / "default.fwc";
         EXPECT_TRUE(m_store.CreateDefaultImage(path));
-        return ReadBytes(path);
+        return test::ReadByteVector(path);
     }
 
     test::TempFolder m_folder;
-    test::RecordingUi m_ui;
+    test::RecordingUiSink m_ui;
     Language m_language;
     test::NoHidBackend m_backend;
     DeviceLink m_link;
@@ -71,12 +70,12 @@ protected:
 TEST_F(ProfileStoreFileTest, DefaultImageFileAndWorkingImage) {
     const auto path = m_folder / "new.fwc";
     ASSERT_TRUE(m_store.CreateDefaultImage(path, 1));
-    const std::vector<std::uint8_t> bytes = ReadBytes(path);
+    const std::vector<std::uint8_t> bytes = test::ReadByteVector(path);
     ASSERT_EQ(bytes.size(), 32832u);
     EXPECT_EQ(bytes[30], 1);
     EXPECT_EQ(bytes[31], ProfileFileHeader::Checksum(bytes));
     EXPECT_EQ(m_store.ValidateProfileFile(path), ProfileFileCheck::kValid);
-    EXPECT_TRUE(m_ui.TakeMessages().empty());
+    EXPECT_TRUE(m_ui.TakeTexts().empty());
 
     // Installing a default image empties whatever the working image held.
     FillWorkingImage();
@@ -126,7 +125,7 @@ TEST_F(ProfileStoreFileTest, DamagedFilesAreRefusedWithMessage) {
         const auto path = m_folder / c.name;
         WriteBytes(path, bytes);
         EXPECT_EQ(m_store.ValidateProfileFile(path), ProfileFileCheck::kInvalid) << c.name;
-        const std::vector<std::string> messages = m_ui.TakeMessages();
+        const std::vector<std::string> messages = m_ui.TakeTexts();
         ASSERT_EQ(messages.size(), 1u) << c.name;
         EXPECT_EQ(messages[0], "The profile " + path.string() + " is damaged.");
         std::string error;
@@ -134,7 +133,7 @@ TEST_F(ProfileStoreFileTest, DamagedFilesAreRefusedWithMessage) {
         EXPECT_FALSE(error.empty());
         EXPECT_EQ(m_working.image.header, MakeDefaultImage().header) << "the working image stays as it was";
     }
-    EXPECT_TRUE(m_ui.TakeMessages().empty()) << "loading never shows a message";
+    EXPECT_TRUE(m_ui.TakeTexts().empty()) << "loading never shows a message";
 }
 
 TEST_F(ProfileStoreFileTest, SilentRefusals) {
@@ -155,14 +154,14 @@ TEST_F(ProfileStoreFileTest, SilentRefusals) {
     EXPECT_FALSE(m_store.LoadProfileFile(readOnly));
 
     EXPECT_EQ(m_store.ValidateProfileFile(m_folder.Path()), ProfileFileCheck::kUnreadable) << "a folder";
-    EXPECT_TRUE(m_ui.TakeMessages().empty());
+    EXPECT_TRUE(m_ui.TakeTexts().empty());
 }
 
 TEST_F(ProfileStoreFileTest, LongerFileIsReadAsFarAsDescribed) {
     FillWorkingImage();
     const auto path = m_folder / "longer.fwc";
     ASSERT_TRUE(m_store.SaveProfileFile(path, true));
-    std::vector<std::uint8_t> bytes = ReadBytes(path);
+    std::vector<std::uint8_t> bytes = test::ReadByteVector(path);
     bytes.insert(bytes.end(), 4096, 0xEE);
     WriteBytes(path, bytes);
 
@@ -181,7 +180,7 @@ TEST_F(ProfileStoreFileTest, LongerFileIsReadAsFarAsDescribed) {
 TEST_F(ProfileStoreFileTest, FailedSaveLeavesOldFile) {
     const auto path = m_folder / "keep.fwc";
     ASSERT_TRUE(m_store.SaveProfileFile(path, true));
-    const std::vector<std::uint8_t> old = ReadBytes(path);
+    const std::vector<std::uint8_t> old = test::ReadByteVector(path);
 
     {
         std::lock_guard lock(m_working.lock);
@@ -194,12 +193,12 @@ TEST_F(ProfileStoreFileTest, FailedSaveLeavesOldFile) {
     std::string error;
     EXPECT_FALSE(m_store.SaveProfileFile(path, true, &error));
     EXPECT_FALSE(error.empty());
-    EXPECT_EQ(ReadBytes(path), old);
+    EXPECT_EQ(test::ReadByteVector(path), old);
 
     m_working.image.macros.resize(2);
     std::filesystem::permissions(path, std::filesystem::perms::owner_write, std::filesystem::perm_options::remove);
     EXPECT_FALSE(m_store.SaveProfileFile(path, true)) << "a read-only file is not replaced";
-    EXPECT_EQ(ReadBytes(path), old);
+    EXPECT_EQ(test::ReadByteVector(path), old);
     EXPECT_FALSE(m_store.SaveProfileFile(m_folder / "no-such-folder" / "x.fwc", true));
 
     for (const auto& entry : std::filesystem::directory_iterator(m_folder.Path())) {
@@ -237,7 +236,7 @@ TEST_F(ProfileStoreFileTest, SyncWithoutKeyboardInstallsDefaultImage) {
     EXPECT_FALSE(std::filesystem::exists(m_store.ProfileCacheFile()));
     for (int mode = 0; mode < 3; ++mode) {
         const auto file = m_folder / "user" / ("UserDengColor_" + std::to_string(mode) + ".userd");
-        EXPECT_EQ(ReadBytes(file), (std::vector<std::uint8_t>{'[', 'M', ']'}));
+        EXPECT_EQ(test::ReadByteVector(file), (std::vector<std::uint8_t>{'[', 'M', ']'}));
     }
 
     m_store.SyncFromKeyboard(true);

@@ -1,14 +1,10 @@
 #include "core/profiles/WriteSequence.h"
 
-#include "core/device/ConnectionState.h"
-#include "core/device/DeviceLink.h"
-#include "core/device/KeyboardFinder.h"
 #include "core/keys/KeyAction.h"
 #include "core/keys/MacroBlob.h"
 #include "core/keys/ProfileImage.h"
-#include "platform/sim/SimHidBackend.h"
-#include "platform/sim/SimKeyboard.h"
 #include "../keys/KeysTestSupport.h"
+#include "support/SimKeyboardFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -23,17 +19,11 @@ constexpr std::uint8_t kPattern = 0xAB;
 class WriteSequence : public ::testing::Test {
 protected:
     void Connect(sim::SimModel model = sim::SimModel::k7672, int macroUnits = 0x40) {
-        m_keyboard = std::make_unique<sim::SimKeyboard>(model);
-        auto info = m_keyboard->Info();
-        info[11] = static_cast<std::uint8_t>(macroUnits);
-        m_keyboard->SetInfo(info);
+        m_sim = std::make_unique<test::SimKeyboardLink>(model);
+        m_sim->SetInfoByte(11, static_cast<std::uint8_t>(macroUnits));
         // Key maps the write must replace (or leave alone).
-        m_keyboard->SetKeyMaps(std::vector<std::uint8_t>(3 * m_keyboard->BlockSize(), kPattern));
-        m_backend = std::make_unique<sim::SimHidBackend>(*m_keyboard);
-        m_link = std::make_unique<DeviceLink>(*m_backend);
-        ASSERT_TRUE(ConnectKeyboard(*m_link, m_connection));
-        ASSERT_EQ(ReadConnectionData(*m_link, m_connection), kStatusSuccess);
-        m_keyboard->ClearRequestLog();
+        m_sim->keyboard.SetKeyMaps(std::vector<std::uint8_t>(3 * m_sim->keyboard.BlockSize(), kPattern));
+        ASSERT_TRUE(m_sim->ConnectAndRead());
     }
 
     void Assign(std::size_t area, ScanCode key, AssignmentType type, std::uint32_t param = 0) {
@@ -46,24 +36,12 @@ protected:
     WriteResult Write(bool allProfiles, int currentProfile) {
         // What taking the snapshot does, without the text pool (the key maps do not use it).
         m_snapshot.image = m_working.image;
-        return WriteConfiguration(m_snapshot, m_working, allProfiles, currentProfile, *m_link, m_connection, m_ui,
-                                  m_language.Get());
+        return WriteConfiguration(m_snapshot, m_working, allProfiles, currentProfile, m_sim->link, m_sim->connection,
+                                  m_ui, m_language.Get());
     }
 
-    std::vector<std::uint8_t> Block(std::size_t profile) const {
-        const auto maps = m_keyboard->KeyMaps();
-        const std::size_t size = m_keyboard->BlockSize();
-        return {maps.begin() + static_cast<std::ptrdiff_t>(profile * size),
-                maps.begin() + static_cast<std::ptrdiff_t>((profile + 1) * size)};
-    }
-
-    std::vector<std::uint8_t> Commands() const {
-        std::vector<std::uint8_t> commands;
-        for (const auto& frame : m_keyboard->RequestLog()) {
-            commands.push_back(frame[3]);
-        }
-        return commands;
-    }
+    std::vector<std::uint8_t> Block(std::size_t profile) const { return m_sim->KeyMapOf(profile); }
+    std::vector<int> Commands() const { return test::Commands(m_sim->keyboard.RequestLog()); }
 
     static std::vector<MacroBlock> Macros(std::initializer_list<std::uint16_t> ids) {
         std::vector<MacroBlock> macros;
@@ -81,10 +59,7 @@ protected:
     test::RecordingUiSink m_ui;
     WorkingImage m_working;
     UploadSnapshot m_snapshot;
-    ConnectionState m_connection;
-    std::unique_ptr<sim::SimKeyboard> m_keyboard;
-    std::unique_ptr<sim::SimHidBackend> m_backend;
-    std::unique_ptr<DeviceLink> m_link;
+    std::unique_ptr<test::SimKeyboardLink> m_sim;
 };
 
 TEST_F(WriteSequence, WritesTheCurrentProfilesKeyMap) {
@@ -100,7 +75,7 @@ TEST_F(WriteSequence, WritesTheCurrentProfilesKeyMap) {
     Assign(0, 0x1E, AssignmentType::kKey, 0x30);  // another profile: not written
 
     ASSERT_TRUE(Write(false, 1));
-    EXPECT_TRUE(m_ui.messages.empty());
+    EXPECT_TRUE(m_ui.Texts().empty());
     const auto block = Block(1);
     const auto defaults = BuiltInDefaultKeyMap();
     EXPECT_EQ(KeyAction::At(block, 19), (KeyAction{2, 2, 0xCD}));
@@ -141,7 +116,7 @@ TEST_F(WriteSequence, EachPositionIsWrittenFromItsOwnKey) {
     // the entry of ', and the entry of ] (a key this keyboard does not have) is not used.
     auto own = defaults;
     KeyAction::At(own, 99).Put(own, 106);
-    m_connection.SetDefaultKeyMap(own);
+    m_sim->connection.SetDefaultKeyMap(own);
     Assign(0, 0x28, AssignmentType::kMedia, 1);
     Assign(0, 0x1B, AssignmentType::kDisabled);
     ASSERT_TRUE(Write(false, 0));
@@ -159,7 +134,7 @@ TEST_F(WriteSequence, MacroAreaAndMacroKeys) {
     EXPECT_EQ(KeyAction::At(Block(0), 19), (KeyAction{5, 1, 1}));
     EXPECT_EQ(KeyAction::At(Block(0), 52), (KeyAction{5, 1, 0}));
 
-    const auto area = m_keyboard->MacroArea();
+    const auto area = m_sim->keyboard.MacroArea();
     const MacroBlobHeader header = ReadMacroBlobHeader(area);
     ASSERT_TRUE(header.valid);
     EXPECT_TRUE(header.withNames);
@@ -182,12 +157,12 @@ TEST_F(WriteSequence, AllProfilesWhenAskedOrRequested) {
     }
 
     // A deleted macro that keys played makes the next write send all three, then the request ends.
-    m_keyboard->SetKeyMaps(std::vector<std::uint8_t>(3 * 378, kPattern));
+    m_sim->keyboard.SetKeyMaps(std::vector<std::uint8_t>(3 * 378, kPattern));
     m_working.allProfilesRequest.store(true);
     ASSERT_TRUE(Write(false, 0));
     EXPECT_FALSE(m_working.allProfilesRequest.load());
     EXPECT_EQ(KeyAction::At(Block(2), 19), (KeyAction{5, 5, 2}));
-    m_keyboard->SetKeyMaps(std::vector<std::uint8_t>(3 * 378, kPattern));
+    m_sim->keyboard.SetKeyMaps(std::vector<std::uint8_t>(3 * 378, kPattern));
     ASSERT_TRUE(Write(false, 0));
     EXPECT_EQ(Block(2), std::vector<std::uint8_t>(378, kPattern));
 }
@@ -196,8 +171,8 @@ TEST_F(WriteSequence, UnknownProfileWritesNothing) {
     Connect();
     EXPECT_FALSE(Write(false, -1));
     EXPECT_FALSE(Write(false, 3));
-    EXPECT_TRUE(m_keyboard->RequestLog().empty());
-    EXPECT_TRUE(m_ui.messages.empty());
+    EXPECT_TRUE(m_sim->keyboard.RequestLog().empty());
+    EXPECT_TRUE(m_ui.Texts().empty());
 }
 
 TEST_F(WriteSequence, MacroCapacity) {
@@ -210,17 +185,17 @@ TEST_F(WriteSequence, MacroCapacity) {
     m_working.image.macros = {macro};
     m_working.allProfilesRequest.store(true);
     EXPECT_FALSE(Write(false, 0));
-    EXPECT_EQ(m_ui.messages, (std::vector<std::string>{"Macros too long"}));
-    EXPECT_TRUE(m_keyboard->RequestLog().empty());
+    EXPECT_EQ(m_ui.Texts(), (std::vector<std::string>{"Macros too long"}));
+    EXPECT_TRUE(m_sim->keyboard.RequestLog().empty());
     EXPECT_TRUE(m_working.allProfilesRequest.load());
 
     // 126 bytes fit, with the name's 8 bytes they do not: written without names, then a warning.
-    m_ui.messages.clear();
+    m_ui.Clear();
     m_working.image.macros[0].steps.resize(26);
     Assign(0, 0x1E, AssignmentType::kMacro, 1);
     EXPECT_TRUE(Write(false, 0));
-    EXPECT_EQ(m_ui.messages, (std::vector<std::string>{"Names left out"}));
-    const auto area = m_keyboard->MacroArea();
+    EXPECT_EQ(m_ui.Texts(), (std::vector<std::string>{"Names left out"}));
+    const auto area = m_sim->keyboard.MacroArea();
     const MacroBlobHeader header = ReadMacroBlobHeader(area);
     EXPECT_FALSE(header.withNames);
     EXPECT_EQ(header.length, 126);
@@ -257,11 +232,11 @@ TEST_F(WriteSequence, EveryPartMustSucceedAndAFailedMacroAreaStopsTheKeyMaps) {
         {"end", {.refusedCommand = 2}, WriteFailure::kEnd, -1, "the end of the write"},
     };
     for (const Case& c : cases) {
-        m_keyboard->SetKeyMaps(std::vector<std::uint8_t>(3 * 378, kPattern));
-        m_keyboard->SetMacroArea(std::vector<std::uint8_t>(128, 0));
-        m_keyboard->SetFaults(c.faults);
-        m_keyboard->ClearRequestLog();
-        m_ui.messages.clear();
+        m_sim->keyboard.SetKeyMaps(std::vector<std::uint8_t>(3 * 378, kPattern));
+        m_sim->keyboard.SetMacroArea(std::vector<std::uint8_t>(128, 0));
+        m_sim->keyboard.SetFaults(c.faults);
+        m_sim->keyboard.ClearRequestLog();
+        m_ui.Clear();
         m_working.allProfilesRequest.store(true);
 
         const WriteResult result = Write(false, 0);
@@ -279,56 +254,56 @@ TEST_F(WriteSequence, EveryPartMustSucceedAndAFailedMacroAreaStopsTheKeyMaps) {
     }
 
     // The macro area refused: no key map was sent, no word about the names either.
-    m_keyboard->SetKeyMaps(std::vector<std::uint8_t>(3 * 378, kPattern));
-    m_keyboard->SetFaults({.refusedCommand = 10});
-    m_keyboard->ClearRequestLog();
-    m_ui.messages.clear();
+    m_sim->keyboard.SetKeyMaps(std::vector<std::uint8_t>(3 * 378, kPattern));
+    m_sim->keyboard.SetFaults({.refusedCommand = 10});
+    m_sim->keyboard.ClearRequestLog();
+    m_ui.Clear();
     EXPECT_EQ(Write(true, 0).failure, WriteFailure::kMacroArea);
-    EXPECT_EQ(Commands(), (std::vector<std::uint8_t>{1, 10, 2}));
-    EXPECT_EQ(m_keyboard->KeyMaps(), std::vector<std::uint8_t>(3 * 378, kPattern));
-    EXPECT_TRUE(m_ui.messages.empty());
+    EXPECT_EQ(Commands(), (std::vector<int>{1, 10, 2}));
+    EXPECT_EQ(m_sim->keyboard.KeyMaps(), std::vector<std::uint8_t>(3 * 378, kPattern));
+    EXPECT_TRUE(m_ui.Texts().empty());
 
     // Profile 1's key map refused: profiles 2 and 3 are written all the same.
-    m_keyboard->SetFaults({.statusByte = 0xFF, .statusCount = 1, .statusAfter = 2});
+    m_sim->keyboard.SetFaults({.statusByte = 0xFF, .statusCount = 1, .statusAfter = 2});
     EXPECT_EQ(Write(true, 0).failure, WriteFailure::kKeyMap);
     EXPECT_EQ(KeyAction::At(Block(1), 19), KeyAction{});
     EXPECT_EQ(Block(0)[19 * 3 + 1], kPattern);
 
     // All well again: success, and the request is done with.
-    m_keyboard->SetFaults({});
-    m_ui.messages.clear();
+    m_sim->keyboard.SetFaults({});
+    m_ui.Clear();
     EXPECT_TRUE(Write(false, 0));
     EXPECT_EQ(WriteResultText(Write(false, 0)), "written");
     EXPECT_FALSE(m_working.allProfilesRequest.load());
     EXPECT_EQ(KeyAction::At(Block(0), 19), KeyAction{});
-    EXPECT_EQ(m_ui.messages, (std::vector<std::string>{"Names left out", "Names left out"}));
+    EXPECT_EQ(m_ui.Texts(), (std::vector<std::string>{"Names left out", "Names left out"}));
 
     // A keyboard that is gone is not written to at all.
-    m_keyboard->ClearRequestLog();
-    m_link->SetConnected(false);
+    m_sim->keyboard.ClearRequestLog();
+    m_sim->link.SetConnected(false);
     EXPECT_EQ(Write(true, 0).failure, WriteFailure::kKeyboardGone);
-    EXPECT_TRUE(m_keyboard->RequestLog().empty());
+    EXPECT_TRUE(m_sim->keyboard.RequestLog().empty());
 }
 
 TEST_F(WriteSequence, MacroCapacityIsReadAgainWhenTheConnectionDidNotGetIt) {
     Connect();
-    m_connection.macroCapacity.store(0); // the information block was not read at connection
-    m_keyboard->SetFaults({.refusedCommand = 3});
+    m_sim->connection.macroCapacity.store(0); // the information block was not read at connection
+    m_sim->keyboard.SetFaults({.refusedCommand = 3});
     const WriteResult unknown = Write(false, 0);
     EXPECT_EQ(unknown.failure, WriteFailure::kCapacityUnknown);
     EXPECT_EQ(unknown.status, kStatusRefusedFF);
-    EXPECT_TRUE(m_ui.messages.empty()) << "the macros are not too long; the keyboard did not say";
-    EXPECT_EQ(Commands(), (std::vector<std::uint8_t>{3}));
-    EXPECT_EQ(m_keyboard->KeyMaps(), std::vector<std::uint8_t>(3 * 378, kPattern));
+    EXPECT_TRUE(m_ui.Texts().empty()) << "the macros are not too long; the keyboard did not say";
+    EXPECT_EQ(Commands(), (std::vector<int>{3}));
+    EXPECT_EQ(m_sim->keyboard.KeyMaps(), std::vector<std::uint8_t>(3 * 378, kPattern));
 
-    m_keyboard->SetFaults({});
-    m_keyboard->ClearRequestLog();
+    m_sim->keyboard.SetFaults({});
+    m_sim->keyboard.ClearRequestLog();
     m_working.image.macros = Macros({1});
     EXPECT_TRUE(Write(false, 0));
-    EXPECT_EQ(m_connection.macroCapacity.load(), 0x40u * 128);
-    EXPECT_TRUE(m_ui.messages.empty());
+    EXPECT_EQ(m_sim->connection.macroCapacity.load(), 0x40u * 128);
+    EXPECT_TRUE(m_ui.Texts().empty());
     EXPECT_EQ(Commands().front(), 3);
-    EXPECT_EQ(ReadMacroBlobHeader(m_keyboard->MacroArea()).count, 1);
+    EXPECT_EQ(ReadMacroBlobHeader(m_sim->keyboard.MacroArea()).count, 1);
 }
 
 TEST_F(WriteSequence, KeyboardDefaultMapAndLargerModel) {
@@ -336,7 +311,7 @@ TEST_F(WriteSequence, KeyboardDefaultMapAndLargerModel) {
     // A keyboard whose own default map also has A at position 127.
     auto own = BuiltInDefaultKeyMap();
     KeyAction{2, 2, 0x04}.Put(own, 127);
-    m_connection.SetDefaultKeyMap(own);
+    m_sim->connection.SetDefaultKeyMap(own);
     Assign(2, 0x1E, AssignmentType::kKey, 0x171);
     ASSERT_TRUE(Write(false, 2));
     const auto block = Block(2);
@@ -357,7 +332,7 @@ TEST_F(WriteSequence, BuiltInDefaultMapUntilTheKeyboardsIsRead) {
     ASSERT_FALSE(fresh.HaveDefaultKeyMap());
     Assign(0, 0x110, AssignmentType::kStopMacro); // Prev Track sits at position 112 of the built-in map
     m_snapshot.image = m_working.image;
-    ASSERT_TRUE(WriteConfiguration(m_snapshot, m_working, false, 0, *m_link, fresh, m_ui, m_language.Get()));
+    ASSERT_TRUE(WriteConfiguration(m_snapshot, m_working, false, 0, m_sim->link, fresh, m_ui, m_language.Get()));
     EXPECT_EQ(KeyAction::At(Block(0), 112), (KeyAction{5, 2, 0}));
 }
 
