@@ -4,6 +4,7 @@
 #include "core/keys/KeyAction.h"
 #include "core/keys/MacroBlob.h"
 #include "platform/sim/SimKeyboard.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -11,11 +12,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <regex>
 #include <string>
 #include <vector>
@@ -55,19 +54,11 @@ std::size_t PositionOf(ScanCode code) {
 class KeyCommandsTest : public ::testing::Test {
 protected:
     KeyCommandsTest() {
-        static std::atomic<int> counter{0};
-        std::random_device seed;
-        m_folder = fs::temp_directory_path() /
-                   ("brasslane-keys-e2e-" + std::to_string(seed()) + "-" + std::to_string(counter++));
-        fs::create_directories(m_folder / "config");
-        fs::create_directories(m_folder / "data");
-    }
-    ~KeyCommandsTest() override {
-        std::error_code ec;
-        fs::remove_all(m_folder, ec);
+        fs::create_directories(m_folder.Path() / "config");
+        fs::create_directories(m_folder.Path() / "data");
     }
 
-    fs::path Path(const std::string& name) const { return m_folder / name; }
+    fs::path Path(const std::string& name) const { return m_folder.Path() / name; }
 
     // brasslanectl --simulate=<state file> ARGS, with `input` on its standard input.
     CtlRun Ctl(std::vector<std::string> args, const std::string& input = {}) {
@@ -135,7 +126,7 @@ protected:
     }
 
 private:
-    fs::path m_folder;
+    TempFolder m_folder{"brasslane-keys-e2e-"};
 };
 
 TEST_F(KeyCommandsTest, KeySetWritesTheKeyMapAndKeyShowSaysIt) {
