@@ -2,6 +2,7 @@
 // simulated one.
 
 #include "Commands.h"
+#include "KeyCommands.h"
 #include "Session.h"
 
 #include "platform/DurableSync.h"
@@ -19,8 +20,18 @@ namespace {
 constexpr const char* kDescription =
     "brasslanectl configures the keyboard from a shell: it lists keyboards, shows what a keyboard\n"
     "offers, backs its three profiles and macros up into a profile file (.fwc) and restores them,\n"
-    "switches the active profile, sets the lighting and per-key colours, and converts profile\n"
-    "files to and from JSON.";
+    "switches the active profile, assigns keys and manages macros, sets the lighting and per-key\n"
+    "colours, and converts profile files to and from JSON.";
+
+constexpr const char* kKeyActionHelp =
+    "What the key does: another key's name (see 'brasslanectl keys'), mouse:left, mouse:right,\n"
+    "mouse:middle, wheel:up, wheel:down, media:NAME or media:1-18 (media:Mute), function:1-11,\n"
+    "macro:NAME or macro:ID, default, or disable";
+
+constexpr const char* kStepsHelp =
+    "The steps, from FILE or from standard input with -: one line such as 'A down, 120ms, A up'\n"
+    "(a pause follows the step it waits after), or JSON: [{\"key\": \"A\", \"action\": \"press\",\n"
+    "\"delay\": 120}, ...] or an object with \"steps\" (and \"repeat\")";
 
 constexpr const char* kFooter =
     "Exit status: 0 success; 1 the keyboard is absent or failed; 2 usage error; 3 a file is\n"
@@ -91,6 +102,15 @@ int Run(int argc, char** argv) {
                 ->check(CLI::Range(1, 3).description(""))
                 ->type_name("N");
     };
+    const auto addKeysProfileOption = [&](CLI::App* command) {
+        profileOptions[command] =
+            command
+                ->add_option("--profile", lightingProfile,
+                             "Profile whose keys are meant (1-3); the active profile stays as it is. "
+                             "Default: the keyboard's active profile")
+                ->check(CLI::Range(1, 3).description(""))
+                ->type_name("N");
+    };
     CLI::App* lightingShow = lighting->add_subcommand("show", "Show the lighting of a profile");
     addProfileOption(lightingShow);
     CLI::App* lightingSet = lighting->add_subcommand(
@@ -146,6 +166,45 @@ int Run(int argc, char** argv) {
                                                              "when the JSON has a fault");
     fwcFromJson->add_option("IN", fwcFile, "JSON file")->required();
     fwcFromJson->add_option("OUT", fwcOut, "Profile file to write (.fwc)")->required();
+
+    CLI::App* key = app.add_subcommand("key", "Show, assign or reset what the keys of a profile do");
+    key->require_subcommand(1);
+    CLI::App* keyShow = key->add_subcommand("show", "Show every key's assignment in a profile");
+    addKeysProfileOption(keyShow);
+    CLI::App* keySet = key->add_subcommand("set", "Give a key another function, as the key dialog does");
+    addKeysProfileOption(keySet);
+    std::string keyName;
+    std::string keyAction;
+    keySet->add_option("KEY", keyName, "The key (see 'brasslanectl keys'), or G1-G9")->required();
+    keySet->add_option("ACTION", keyAction, kKeyActionHelp)->required();
+    keySet->footer("Example: brasslanectl key set CapsLock Ctrl; brasslanectl key set F1 macro:Greeting");
+    CLI::App* keyReset = key->add_subcommand("reset", "Give keys their default function back");
+    addKeysProfileOption(keyReset);
+    std::vector<std::string> resetKeys;
+    keyReset->add_option("KEY", resetKeys, "Keys to reset; without any, every key and G1-G9");
+
+    CLI::App* macro = app.add_subcommand("macro", "List, show, add, remove and rename the keyboard's macros");
+    macro->require_subcommand(1);
+    macro->add_subcommand("list", "List the macros with their ids and the keys that play them");
+    std::string macroId;
+    std::string macroName;
+    std::string macroSteps;
+    std::string macroRepeat;
+    CLI::App* macroShow = macro->add_subcommand("show", "Show a macro's steps");
+    macroShow->add_option("ID", macroId, "The macro's id or name")->required();
+    CLI::App* macroAdd = macro->add_subcommand("add", "Add a macro (at most 100, 4000 steps each)");
+    macroAdd->add_option("NAME", macroName, "Its name; a name that begins another macro's gets a new one")->required();
+    macroAdd->add_option("--steps", macroSteps, kStepsHelp)->required()->type_name("FILE|-");
+    CLI::Option* repeatOption =
+        macroAdd->add_option("--repeat", macroRepeat, "How often one key press plays it: 1-255 (default 1)")
+            ->type_name("N");
+    macroAdd->footer("Example: echo 'Ctrl down, C down, C up, Ctrl up' | brasslanectl macro add Copy --steps -");
+    CLI::App* macroRemove =
+        macro->add_subcommand("remove", "Remove a macro; keys that play it get their default function back");
+    macroRemove->add_option("ID", macroId, "The macro's id or name")->required();
+    CLI::App* macroRename = macro->add_subcommand("rename", "Give a macro another name");
+    macroRename->add_option("ID", macroId, "The macro's id or name")->required();
+    macroRename->add_option("NAME", macroName, "The new name")->required();
 
     app.add_subcommand("keys", "List every key name the tool accepts, with its scan code");
     app.add_subcommand("firmware-update", "Ask the running desktop app to open its firmware update window");
@@ -230,6 +289,23 @@ int Run(int argc, char** argv) {
         result = LightingReset(session, profileOf(lightingReset));
     } else if (*keyColour) {
         result = KeyColour(session, profileOf(keyColour), colourPairs);
+    } else if (*keyShow) {
+        result = KeyShow(session, profileOf(keyShow));
+    } else if (*keySet) {
+        result = KeySet(session, profileOf(keySet), keyName, keyAction);
+    } else if (*keyReset) {
+        result = KeyReset(session, profileOf(keyReset), resetKeys);
+    } else if (macro->got_subcommand("list")) {
+        result = MacroList(session);
+    } else if (*macroShow) {
+        result = MacroShow(session, macroId);
+    } else if (*macroAdd) {
+        result = MacroAdd(session, macroName, macroSteps,
+                          repeatOption->count() > 0 ? std::optional(macroRepeat) : std::nullopt);
+    } else if (*macroRemove) {
+        result = MacroRemove(session, macroId);
+    } else if (*macroRename) {
+        result = MacroRename(session, macroId, macroName);
     }
     return static_cast<int>(session.Finish(result));
 }

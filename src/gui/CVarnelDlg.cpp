@@ -2,12 +2,14 @@
 
 #include "gui/CAboutDlg.h"
 #include "gui/CTrayIcon.h"
+#include "gui/DialogSkinCheck.h"
 #include "gui/CVarnel_DlgProfile.h"
 #include "gui/CVarnel_DlgUpdate.h"
 #include "gui/FileDialog.h"
 #include "gui/KeyButtonLayout.h"
 #include "gui/MessageBox.h"
 #include "gui/QtUiSink.h"
+#include "gui/Varnel_DlgComposite.h"
 #include "gui/widgets/CColorButton.h"
 #include "gui/widgets/CPictureSlider.h"
 #include "gui/widgets/CPictureStatic.h"
@@ -19,6 +21,7 @@
 #include "core/app/FirmwareUpdateModel.h"
 #include "core/app/MainWindowButtons.h"
 #include "core/app/ProfileManagerModel.h"
+#include "core/keys/KeyTable.h"
 #include "core/base/Messages.h"
 #include "core/profiles/UserFolder.h"
 #include "core/resources/SkinKeys.h"
@@ -494,6 +497,9 @@ void CVarnelDlg::ApplyLanguage() {
     if (m_about) {
         m_about->ApplyLanguage();
     }
+    if (m_composite != nullptr) {
+        m_composite->ApplyLanguage();
+    }
     RefreshKeyButtons();
 }
 
@@ -690,6 +696,9 @@ bool CVarnelDlg::CloseSubDialogs() {
     if (m_tray && m_tray->Menu()) {
         m_tray->Menu()->close();
     }
+    if (m_composite != nullptr && m_keyDialogOpen) {
+        m_composite->reject();
+    }
     return true;
 }
 
@@ -717,7 +726,53 @@ void CVarnelDlg::OpenKeyDialog(KeyButtonId button, std::size_t record, bool isG9
     m_lastKeyDialog = KeyDialogRequest{button, record, isG9};
     if (m_hooks.openKeyDialog) {
         m_hooks.openKeyDialog(button, record, isG9);
+        return;
     }
+    OpenCompositeDialog(button, record, isG9);
+}
+
+void CVarnelDlg::OpenCompositeDialog(KeyButtonId button, std::size_t record, bool isG9) {
+    if (m_keyDialogOpen) {
+        return;
+    }
+    if (m_composite == nullptr) {
+        const std::filesystem::path layout = m_core.Paths().compositeSkin;
+        const QStringList missing = MissingDialogPictures(layout, Varnel_DlgComposite::RequiredPictures());
+        auto* dialog =
+            new Varnel_DlgComposite({m_core.Working(), m_core.Text(), m_core.Ui(), m_core.Settings(), layout}, this);
+        std::string failed;
+        if (!missing.isEmpty() || !dialog->Initialise(&failed)) {
+            delete dialog;
+            ShowMissingDialogPictures(this, missing.isEmpty() ? QStringList{QString::fromStdString(failed)} : missing);
+            return;
+        }
+        connect(dialog, &Varnel_DlgComposite::Applied, this, [this] { m_model->KeyDialogApplied(); });
+        connect(dialog, &Varnel_DlgComposite::Closed, this, [this] {
+            SetKeyDialogOpen(false);
+            if (m_keyDialogButton != nullptr) {
+                m_keyDialogButton->setDown(false);
+                m_keyDialogButton = nullptr;
+            }
+            RefreshKeyButtons();
+            activateWindow();
+        });
+        m_composite = dialog;
+    }
+    CPngButton* widget = KeyButton(button);
+    QRect area(mapToGlobal(rect().center()), QSize(1, 1));
+    QString name;
+    if (widget != nullptr) {
+        area = QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size());
+        widget->setDown(true);
+        m_keyDialogButton = widget;
+    }
+    if (button.kind == KeyButtonId::Kind::kGKey) {
+        name = QStringLiteral("G%1").arg(button.gKey);
+    } else {
+        name = QString::fromStdString(KeyDisplayName(button.scanCode, m_core.Text()));
+    }
+    SetKeyDialogOpen(true);
+    m_composite->Open(record, isG9, area, name);
 }
 
 void CVarnelDlg::ShowWindow() {

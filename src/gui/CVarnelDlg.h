@@ -41,6 +41,7 @@ class CTrayIcon;
 class CVarnel_DlgProfile;
 class CVarnel_DlgUpdate;
 class QtUiSink;
+class Varnel_DlgComposite;
 
 // The changes in the window's life that the application object hears of.
 enum class WindowState {
@@ -70,7 +71,8 @@ public:
         std::function<void()> quit;
         // Called on every change of the window's life.
         std::function<void(WindowState state)> stateChanged;
-        // Opens the key assignment dialog for `record` of the working image.
+        // Opens the key assignment dialog for `record` of the working image instead of the
+        // window's own key dialog.
         std::function<void(KeyButtonId button, std::size_t record, bool isG9)> openKeyDialog;
     };
 
@@ -142,8 +144,10 @@ public:
     FirmwareUpdateModel& FirmwareUpdate() { return *m_firmwareUpdate; }
 
     std::optional<KeyDialogRequest> LastKeyDialogRequest() const { return m_lastKeyDialog; }
-    // Set by the key assignment dialog while it is open.
+    // Set while the key assignment dialog is open.
     void SetKeyDialogOpen(bool open) { m_keyDialogOpen = open; }
+    // The key assignment dialog, once a key click has made it; null before.
+    Varnel_DlgComposite* CompositeDialog() const { return m_composite; }
 
     // MainWindowView.
     void RefreshKeyButtons() override;
@@ -191,6 +195,7 @@ private:
     void OpenLink();
     void TrayCommand(std::uint32_t command);
     void NotifyState(WindowState state);
+    void OpenCompositeDialog(KeyButtonId button, std::size_t record, bool isG9);
 
     AppCore& m_core;
     QtUiSink& m_sink;
@@ -223,6 +228,8 @@ private:
     std::unique_ptr<QMenu> m_profileMenu;
 
     bool m_keyDialogOpen = false;
+    Varnel_DlgComposite* m_composite = nullptr;
+    CPngButton* m_keyDialogButton = nullptr; // shown pressed while its dialog is open
     std::optional<KeyDialogRequest> m_lastKeyDialog;
 
     std::unique_ptr<ProfileManagerModel> m_profileManager;

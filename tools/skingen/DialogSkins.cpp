@@ -28,7 +28,27 @@ constexpr unsigned Bit(int variant) {
     return 1U << variant;
 }
 
-// The key dialog: title strip, page tabs, the page area and OK / Cancel.
+// The record button: on the pressed picture, whose face the button keeps while a recording
+// runs, the plate glows red.
+FaceDrawer RecordFace() {
+    const FaceDrawer plate = IconPlateFace(Icon::Record);
+    return [plate](QPainter& painter, const QRectF& face, Look look, int variant) {
+        plate(painter, face, look, variant);
+        if (look != Look::Down) {
+            return;
+        }
+        painter.save();
+        painter.setRenderHint(QPainter::Antialiasing);
+        QColor glow = colour::kDanger;
+        glow.setAlpha(70);
+        painter.setPen(QPen(colour::kDanger, 1.5));
+        painter.setBrush(glow);
+        painter.drawPath(RoundedRect(face.adjusted(1, 1, -1, -1), 8));
+        painter.restore();
+    };
+}
+
+// The key dialog: title strip, page tabs, the page area and OK / Cancel / Apply.
 constexpr int kCompositeWidth = 560;
 constexpr int kCompositeHeight = 446;
 constexpr QRect kPageArea(20, 104, kCompositeWidth - 40, 280);
@@ -122,7 +142,7 @@ WindowSkin BuildCompositeSkin() {
     constexpr int x1 = x0 + 352;
     constexpr int half = 66;
     skin.AddButton(QStringLiteral("FUNC_MACRO_RECORD"), QRect(x1 + 1, y0 + 67, 136, 30), Role::Push,
-                   OnVariants(macroPages, IconPlateFace(Icon::Record)));
+                   OnVariants(macroPages, RecordFace()));
     skin.AddButton(QStringLiteral("FUNC_MACRO_DELETE2"), QRect(x1 + 1, y0 + 101, 136, 30), Role::Push,
                    OnVariants(macroPages, PlateFace()));
     skin.AddButton(QStringLiteral("FUNC_MACRO_CLEAR"), QRect(x1 + 1, y0 + 135, 136, 30), Role::Push,
@@ -145,9 +165,12 @@ WindowSkin BuildCompositeSkin() {
     skin.AddPlaced(QStringLiteral("FUNCTION_KEY_SETTING_TISHI"), QRect(x0, y0, content.width() - 32, 40));
     skin.AddPlaced(QStringLiteral("FUNC_FUNCTION_SELECT"), QRect(x0, y0 + 50, content.width() - 32, 200));
 
-    skin.AddButton(QStringLiteral("CONTROL_OK"), QRect(width - 20 - 2 * 104 - 8 + 1, height - 48, 104, 34), Role::Push,
+    // OK, Cancel and Apply, as in the main window; Apply shows dimmed while nothing changed.
+    skin.AddButton(QStringLiteral("CONTROL_OK"), QRect(width - 20 - 3 * 104 - 16 + 1, height - 48, 104, 34), Role::Push,
                    PlateFace());
-    skin.AddButton(QStringLiteral("CONTROL_CANCEL"), QRect(width - 20 - 104 + 1, height - 48, 104, 34), Role::Push,
+    skin.AddButton(QStringLiteral("CONTROL_CANCEL"), QRect(width - 20 - 2 * 104 - 8 + 1, height - 48, 104, 34),
+                   Role::Push, PlateFace());
+    skin.AddButton(QStringLiteral("CONTROL2_APPLY"), QRect(width - 20 - 104 + 1, height - 48, 104, 34), Role::Push,
                    PlateFace());
     return skin;
 }

@@ -308,11 +308,11 @@ int Run(const QStringList& args) {
         const char* stem;
         int variant;
         bool disable;
-    } pages[] = {{"key", kKeyPage, false},
+    } pages[] = {{"key", kKeyPage, true},
                  {"macro", kMacroPage, true},
                  {"macro2", kMacroOnlyPage, true},
-                 {"media", kMediaPage, false},
-                 {"function", kFunctionPage, false}};
+                 {"media", kMediaPage, true},
+                 {"function", kFunctionPage, true}};
     for (const auto& page : pages) {
         const QString stem = QString::fromLatin1(page.stem);
         compositeSheets.push_back({stem + "_normal.jpg", Sheet::Normal, page.variant});

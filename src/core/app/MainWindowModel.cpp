@@ -225,6 +225,11 @@ void MainWindowModel::KeyClicked(KeyButtonId button) {
     m_view.RefreshKeyButtons();
 }
 
+void MainWindowModel::KeyDialogApplied() {
+    SetModified(true);
+    m_view.RefreshKeyButtons();
+}
+
 void MainWindowModel::ToggleKeySelectionMode() {
     const bool on = !KeySelectionMode();
     m_core.State().keySelectionMode.store(on);

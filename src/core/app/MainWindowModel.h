@@ -115,6 +115,9 @@ public:
     // entry. Edits need the active profile: it is read from the keyboard when not known, and
     // the click does nothing when the keyboard does not tell it.
     void KeyClicked(KeyButtonId button);
+    // The key assignment dialog wrote an entry (OK or Apply): the edit is pending for Apply and
+    // the key buttons show it.
+    void KeyDialogApplied();
     // "FUNC_MACRO": the same as a click on G9.
     void MacroButton() { KeyClicked(KeyButtonId::G(9)); }
     // "FUNC_SWITCH".

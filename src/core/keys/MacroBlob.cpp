@@ -293,6 +293,11 @@ bool MayDeleteMacro(WorkingImage& working, const MacroBlock& macro, UiSink& ui, 
            MessageAnswer::kYes;
 }
 
+bool IsMacroNameTaken(std::span<const MacroBlock> macros, std::u16string_view name) {
+    return std::any_of(macros.begin(), macros.end(),
+                       [name](const MacroBlock& macro) { return StartsWithIgnoringCase(macro.name, name); });
+}
+
 MacroNamer::MacroNamer(Wait wait) : m_wait(std::move(wait)) {
     if (!m_wait) {
         m_wait = [](std::chrono::milliseconds duration) { std::this_thread::sleep_for(duration); };
@@ -310,10 +315,7 @@ std::u16string MacroNamer::NextName(std::span<const MacroBlock> macros, std::u16
     for (int tries = 0; tries < kMaxTries; ++tries) {
         name = NumberedName(prefix, static_cast<std::size_t>(m_counter));
         ++m_counter;
-        const bool taken = std::any_of(macros.begin(), macros.end(), [&name](const MacroBlock& macro) {
-            return StartsWithIgnoringCase(macro.name, name);
-        });
-        if (!taken) {
+        if (!IsMacroNameTaken(macros, name)) {
             break;
         }
         m_wait(std::chrono::milliseconds(16));

@@ -96,6 +96,10 @@ std::vector<std::size_t> ReconcileMacros(WorkingImage& working, std::vector<Macr
 // "MACRO_DELETE_CONFIRM_OF_KEYS" (Yes/No, No preselected): only Yes deletes.
 bool MayDeleteMacro(WorkingImage& working, const MacroBlock& macro, UiSink& ui, Language& language);
 
+// Is `name` the beginning of the name of a macro in the list (case ignored)? Such a name would
+// be ambiguous where names are typed, so generated and typed names avoid it.
+bool IsMacroNameTaken(std::span<const MacroBlock> macros, std::u16string_view name);
+
 // Names new macros "MACRO_NEW_PREFIX" + counter for one open dialog. The counter starts at 1,
 // starts again when the list is empty and counts up with every name produced; a name that is
 // the beginning of an existing name (case ignored) is skipped after `wait` (16 ms by default).

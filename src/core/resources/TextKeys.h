@@ -77,6 +77,7 @@ constexpr auto kTextKeys = std::to_array<std::string_view>({
     "MACRO_CANCLE",
     "COMPOSITE_PROMPT_CLEAR",
     "COMPOSITE_PROMPT_OSK",
+    "COMPOSITE_OSK_MISSING",
     // Macro page and recorder.
     "MACRO_NEW_PREFIX",
     "MACRO_ERR_MAX",
