@@ -16,8 +16,7 @@ constexpr auto kTraySwitchHold = std::chrono::milliseconds(1);
 } // namespace
 
 InputListener::InputListener(HidBackend& backend, const ConnectionState& state, UiSink& ui, WaitClock* clock)
-    : m_backend(backend), m_state(state), m_ui(ui),
-      m_ownClock(clock == nullptr ? std::make_unique<SteadyWaitClock>() : nullptr),
+    : m_state(state), m_ui(ui), m_ownClock(clock == nullptr ? std::make_unique<SteadyWaitClock>() : nullptr),
       m_clock(clock != nullptr ? *clock : *m_ownClock), m_device(backend) {}
 
 InputListener::~InputListener() {

@@ -53,7 +53,6 @@ private:
     void StartTrayWorker(int icon);
     void ReapTrayWorkers(bool all);
 
-    HidBackend& m_backend;
     const ConnectionState& m_state;
     UiSink& m_ui;
     std::unique_ptr<WaitClock> m_ownClock; // the steady clock, when no clock was given
