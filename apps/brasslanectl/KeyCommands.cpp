@@ -30,28 +30,16 @@ constexpr std::size_t kLastUsedSlot = kGSlotBankB + 9; // slots from here on are
 
 // `macro remove` asks for the removal itself: the question whether keys that play the macro may
 // lose it is answered Yes, and said so.
-class ConfirmingUiSink : public UiSink {
+class ConfirmingUiSink : public ForwardingUiSink {
 public:
-    explicit ConfirmingUiSink(UiSink& sink) : m_sink(sink) {}
-    std::intptr_t Send(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) override {
-        return m_sink.Send(message, wParam, lParam);
-    }
-    void Post(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) override {
-        m_sink.Post(message, wParam, lParam);
-    }
-    void SetTimer(int id, int milliseconds) override { m_sink.SetTimer(id, milliseconds); }
-    void SetTrayIcon(int resourceId) override { m_sink.SetTrayIcon(resourceId); }
+    using ForwardingUiSink::ForwardingUiSink;
     MessageAnswer ShowMessage(const std::string& text, const std::string& caption, MessageButtons buttons) override {
         if (buttons != MessageButtons::kYesNo) {
-            return m_sink.ShowMessage(text, caption, buttons);
+            return Target().ShowMessage(text, caption, buttons);
         }
         std::cerr << "brasslanectl: " << text << " [answered Yes: the removal was asked for]\n";
         return MessageAnswer::kYes;
     }
-    void HideMainWindow() override { m_sink.HideMainWindow(); }
-
-private:
-    UiSink& m_sink;
 };
 
 // The keyboard as the command found it.

@@ -119,27 +119,18 @@ StatePictures TogglePictures(const StatePictures& push) {
 
 // The model's messages go to the program's sink; while a box is up the dialog lets go of the
 // keyboard, so that the box can be answered from it.
-class DialogUiSink : public UiSink {
+class DialogUiSink : public ForwardingUiSink {
 public:
-    DialogUiSink(UiSink& sink, std::function<void(bool)> showing) : m_sink(sink), m_showing(std::move(showing)) {}
-    std::intptr_t Send(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) override {
-        return m_sink.Send(message, wParam, lParam);
-    }
-    void Post(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) override {
-        m_sink.Post(message, wParam, lParam);
-    }
-    void SetTimer(int id, int milliseconds) override { m_sink.SetTimer(id, milliseconds); }
-    void SetTrayIcon(int resourceId) override { m_sink.SetTrayIcon(resourceId); }
+    DialogUiSink(UiSink& sink, std::function<void(bool)> showing)
+        : ForwardingUiSink(sink), m_showing(std::move(showing)) {}
     MessageAnswer ShowMessage(const std::string& text, const std::string& caption, MessageButtons buttons) override {
         m_showing(true);
-        const MessageAnswer answer = m_sink.ShowMessage(text, caption, buttons);
+        const MessageAnswer answer = Target().ShowMessage(text, caption, buttons);
         m_showing(false);
         return answer;
     }
-    void HideMainWindow() override { m_sink.HideMainWindow(); }
 
 private:
-    UiSink& m_sink;
     std::function<void(bool)> m_showing;
 };
 

@@ -30,4 +30,29 @@ public:
     virtual void HideMainWindow() = 0;
 };
 
+// A sink that hands every call on to another one; a caller that changes one kind of call
+// derives from it and overrides only that.
+class ForwardingUiSink : public UiSink {
+public:
+    explicit ForwardingUiSink(UiSink& target) : m_target(target) {}
+    std::intptr_t Send(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) override {
+        return m_target.Send(message, wParam, lParam);
+    }
+    void Post(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) override {
+        m_target.Post(message, wParam, lParam);
+    }
+    void SetTimer(int id, int milliseconds) override { m_target.SetTimer(id, milliseconds); }
+    void SetTrayIcon(int resourceId) override { m_target.SetTrayIcon(resourceId); }
+    MessageAnswer ShowMessage(const std::string& text, const std::string& caption, MessageButtons buttons) override {
+        return m_target.ShowMessage(text, caption, buttons);
+    }
+    void HideMainWindow() override { m_target.HideMainWindow(); }
+
+protected:
+    UiSink& Target() { return m_target; }
+
+private:
+    UiSink& m_target;
+};
+
 } // namespace brasslane
