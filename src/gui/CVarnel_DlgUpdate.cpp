@@ -69,7 +69,7 @@ bool CVarnel_DlgUpdate::Open() {
     if (!Initialise()) {
         return false;
     }
-    setWindowTitle(QStringLiteral("Brasslane"));
+    setWindowTitle(QStringLiteral("Firmware update"));
     ShowPath();
     show();
     raise();

@@ -75,7 +75,7 @@ bool ParseSimFaults(std::string_view text, sim::SimFaults& faults, std::string* 
         const std::optional<int> count = hasValue ? ParseCount(value) : std::nullopt;
         const bool known = name == "no-answer" || name == "status-count" || name == "status-after" || name == "late" ||
                            name == "late-ms" || name == "unplug-after" || name == "latency-us" ||
-                           name == "refuse-command";
+                           name == "refuse-command" || name == "boot-return-ms";
         if (!known) {
             return bad("unknown fault");
         }
@@ -105,6 +105,8 @@ bool ParseSimFaults(std::string_view text, sim::SimFaults& faults, std::string* 
                 return bad("names a command number, 1 to 255");
             }
             result.refusedCommand = static_cast<std::uint8_t>(number);
+        } else if (name == "boot-return-ms") {
+            result.bootReturnAfter = std::chrono::milliseconds(number);
         } else {
             result.latencyPerReport = std::chrono::microseconds(number);
         }

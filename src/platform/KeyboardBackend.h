@@ -52,6 +52,7 @@ enum class BackendError {
 //   latency-us=N      every report takes N microseconds more
 //   fail-writes       every write fails
 //   refuse-command=N  every request with command number N (1..255) is refused (status ff)
+//   boot-return-ms=N  after the boot-mode command the keyboard comes back N ms later
 // Spaces around items are ignored; an empty text means no faults. False (and `faults`
 // unchanged) with `error` naming the item on any unknown name or bad number.
 bool ParseSimFaults(std::string_view text, sim::SimFaults& faults, std::string* error);

@@ -197,8 +197,9 @@ SimHidBackend::SimHidBackend(SimKeyboard& keyboard) : m_keyboard(keyboard) {}
 
 bool SimHidBackend::Enumerate(std::vector<std::string>& paths) {
     paths.clear();
-    const auto& impl = *m_keyboard.m_impl;
+    auto& impl = *m_keyboard.m_impl;
     std::lock_guard lock(impl.mutex);
+    impl.ReturnIfDueLocked();
     if (impl.plugged) {
         for (int interface = 0; interface < 3; ++interface) {
             paths.push_back(InterfacePath(impl.VendorId(), impl.ProductId(), interface, impl.generation));
@@ -214,6 +215,7 @@ std::unique_ptr<HidHandle> SimHidBackend::Open(const std::string& path, const Hi
     HidAttributes attributes;
     {
         std::lock_guard lock(impl->mutex);
+        impl->ReturnIfDueLocked();
         if (!impl->plugged) {
             return nullptr;
         }
@@ -234,8 +236,9 @@ std::unique_ptr<HidHandle> SimHidBackend::Open(const std::string& path, const Hi
 }
 
 bool SimHidBackend::IsPresent(const std::string& path) {
-    const auto& impl = *m_keyboard.m_impl;
+    auto& impl = *m_keyboard.m_impl;
     std::lock_guard lock(impl.mutex);
+    impl.ReturnIfDueLocked();
     if (!impl.plugged) {
         return false;
     }

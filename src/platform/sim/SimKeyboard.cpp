@@ -177,6 +177,21 @@ void SimKeyboard::Impl::UnplugLocked() {
     Notify();
 }
 
+void SimKeyboard::Impl::PlugLocked() {
+    returnAt.reset();
+    if (!plugged) {
+        plugged = true;
+        ++generation;
+        Notify();
+    }
+}
+
+void SimKeyboard::Impl::ReturnIfDueLocked() {
+    if (!plugged && returnAt && clock.Now() >= *returnAt) {
+        PlugLocked();
+    }
+}
+
 bool SimKeyboard::Impl::Alive(const SimReportQueue& queue) const {
     return plugged && queue.generation == generation;
 }
@@ -199,6 +214,9 @@ void SimKeyboard::Impl::Push(SimInterface iface, const Report& report, Clock::ti
 
 std::optional<Report> SimKeyboard::Impl::Answer(const Report& request) {
     if (request[3] == 0xEE) {
+        if (faults.bootReturnAfter.count() >= 0) {
+            returnAt = clock.Now() + faults.bootReturnAfter;
+        }
         UnplugLocked();
         return std::nullopt;
     }
@@ -516,11 +534,7 @@ SimFaults SimKeyboard::Faults() const {
 
 void SimKeyboard::Plug() {
     std::lock_guard lock(m_impl->mutex);
-    if (!m_impl->plugged) {
-        m_impl->plugged = true;
-        ++m_impl->generation;
-        m_impl->Notify();
-    }
+    m_impl->PlugLocked();
 }
 
 void SimKeyboard::Unplug() {
@@ -530,6 +544,7 @@ void SimKeyboard::Unplug() {
 
 bool SimKeyboard::IsPlugged() const {
     std::lock_guard lock(m_impl->mutex);
+    m_impl->ReturnIfDueLocked();
     return m_impl->plugged;
 }
 

@@ -44,6 +44,9 @@ struct SimFaults {
     std::chrono::microseconds latencyPerReport{0}; // added to every write and every answer
     bool failWrites = false;                       // writes fail (as if the device refused them)
     std::uint8_t refusedCommand = 0;               // requests with this command number get status 0xFF (0: none)
+    // After the boot-mode command the keyboard comes back, as when its updater has finished,
+    // once this much time has passed (negative: it stays away until Plug).
+    std::chrono::milliseconds bootReturnAfter{-1};
 };
 
 class SimKeyboard {

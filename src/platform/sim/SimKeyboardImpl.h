@@ -63,6 +63,8 @@ struct SimKeyboard::Impl {
     SimFaults faults;
     bool plugged = true;
     std::uint64_t generation = 0;
+    // When a keyboard that left for its boot loader comes back (see SimFaults::bootReturnAfter).
+    std::optional<std::chrono::steady_clock::time_point> returnAt;
     std::vector<SimReportQueue*> queues; // the open handles with read access
     std::vector<std::array<std::uint8_t, 64>> requestLog;
 
@@ -73,6 +75,10 @@ struct SimKeyboard::Impl {
     std::uint16_t ProductId() const;
     void Notify();
     void UnplugLocked();
+    void PlugLocked();
+    // Plugs the keyboard back in once its return from the boot loader is due. Called wherever
+    // the keyboard's presence is looked at, so the return needs no thread of its own.
+    void ReturnIfDueLocked();
     bool Alive(const SimReportQueue& queue) const;
     // Open live handles with read access to `iface`.
     std::size_t ReadersLocked(SimInterface iface) const;

@@ -284,6 +284,36 @@ TEST(SimHidBackend, UnplugKillsHandlesEvenAfterAReplug) {
     EXPECT_FALSE(before.ReadReport(report, nullptr, 100)) << "a handle from before the unplug stays dead";
 }
 
+TEST(SimHidBackend, AKeyboardInItsBootLoaderComesBackWhenItsUpdaterTimeHasPassed) {
+    test::ManualClock clock;
+    SimKeyboard keyboard(SimModel::k7672, &clock);
+    SimHidBackend backend(keyboard);
+    SimFaults faults;
+    faults.bootReturnAfter = 300ms;
+    keyboard.SetFaults(faults);
+    const std::string before = backend.CommandPath();
+
+    EXPECT_FALSE(keyboard.HandleRequest(Request(0xEE, 0xEE, 0)));
+    std::vector<std::string> paths;
+    ASSERT_TRUE(backend.Enumerate(paths));
+    EXPECT_TRUE(paths.empty()) << "the keyboard left for its boot loader";
+    clock.Advance(299ms);
+    EXPECT_FALSE(backend.IsPresent(before));
+    EXPECT_FALSE(keyboard.IsPlugged());
+    clock.Advance(1ms);
+    ASSERT_TRUE(backend.Enumerate(paths));
+    EXPECT_EQ(paths.size(), 3u) << "it is back once the time has passed";
+    EXPECT_EQ(keyboard.PlugGeneration(), 1u);
+    EXPECT_NE(backend.CommandPath(), before);
+    EXPECT_TRUE(keyboard.HandleRequest(Request(1, 0, 0))) << "and it answers again";
+
+    // Without the fault a keyboard in its boot loader stays away.
+    SimKeyboard stays(SimModel::k7672, &clock);
+    EXPECT_FALSE(stays.HandleRequest(Request(0xEE, 0xEE, 0)));
+    clock.Advance(std::chrono::hours(1));
+    EXPECT_FALSE(stays.IsPlugged());
+}
+
 TEST(SimHidBackend, FaultsShapeTheExchange) {
     // Waits jump to their deadline: the time each step took is read off the clock.
     test::ManualClock clock(test::ManualClock::kJumpToDeadline);
