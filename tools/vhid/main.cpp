@@ -601,7 +601,8 @@ int main(int argc, char** argv) {
     fuse_unmount(fs);
     fuse_destroy(fs);
 
-    int status = loop == 0 ? 0 : 1;
+    // The loop reports the signal that ended it; only a failure of its own is an error.
+    int status = loop < 0 ? 1 : 0;
     if (!stateFile.empty()) {
         std::string error;
         if (!vhid.keyboard->SaveStateFile(stateFile, &error)) {
