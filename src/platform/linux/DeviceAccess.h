@@ -10,6 +10,9 @@ namespace brasslane {
 // The installed device rule (absolute path, fixed at build time).
 std::string DeviceRuleFile();
 
+// The shell command that installs the rule and applies it to the keyboard plugged in now.
+std::string DeviceAccessCommand();
+
 // "the keyboard is there, but this user may not open NODE ...", followed on its own line by the
 // command that installs the rule and applies it to the keyboard already plugged in.
 std::string DeviceAccessHint(const std::string& node);
