@@ -9,6 +9,7 @@ packages=(
     nlohmann-json3-dev libcli11-dev
     qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core
     xvfb xauth xdotool imagemagick
+    libfuse3-dev fuse3
 )
 
 missing=()

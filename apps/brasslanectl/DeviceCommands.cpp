@@ -5,6 +5,7 @@
 #include "core/keys/MacroBlob.h"
 #include "core/lighting/EffectList.h"
 #include "core/profiles/WriteSequence.h"
+#include "platform/linux/DeviceAccess.h"
 
 #include <array>
 #include <cstdio>
@@ -117,6 +118,9 @@ ExitCode ListKeyboards(Session& session, bool quiet) {
                   << '\n';
     }
     if (!commandUsable) {
+        if (const std::string denied = session.AccessDeniedNode(); !denied.empty()) {
+            return Report(ExitCode::kKeyboard, "listing keyboards", DeviceAccessHint(denied));
+        }
         return Report(ExitCode::kKeyboard, "listing keyboards", "no usable command interface");
     }
     return ExitCode::kSuccess;

@@ -1,5 +1,7 @@
 #include "Session.h"
 
+#include "platform/linux/DeviceAccess.h"
+#include "platform/linux/HidrawBackend.h"
 #include "platform/linux/LinuxPaths.h"
 #include "platform/linux/SystemLanguage.h"
 
@@ -89,6 +91,9 @@ ExitCode Session::Connect() {
     case SearchResult::kFound:
         break;
     case SearchResult::kNotFound:
+        if (const std::string denied = AccessDeniedNode(); !denied.empty()) {
+            return Report(ExitCode::kKeyboard, "connecting", DeviceAccessHint(denied));
+        }
         return Report(ExitCode::kKeyboard, "connecting",
                       "no keyboard found (" + DeviceStatusText(kStatusNoAnswer) +
                           "); is it plugged in, and may this user open its hidraw device?");
@@ -115,6 +120,11 @@ ExitCode Session::Finish(ExitCode result) {
         return Report(ExitCode::kFile, "trace", "writing " + m_options.trace + " failed");
     }
     return result;
+}
+
+std::string Session::AccessDeniedNode() {
+    const auto* hidraw = m_backend ? dynamic_cast<const HidrawBackend*>(&m_backend->Hid()) : nullptr;
+    return hidraw != nullptr ? hidraw->AccessDeniedNode() : std::string();
 }
 
 std::string Session::FailureText() {

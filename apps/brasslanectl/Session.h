@@ -70,6 +70,8 @@ public:
     WorkingImage& Working() { return m_core->Working(); }
     LightingModel& Lighting() { return m_core->Lighting(); }
     ExchangeTrace& Trace() { return m_trace; }
+    // The keyboard's hidraw node that this user was refused (no device rule), or empty.
+    std::string AccessDeniedNode();
     // The DeviceStatus of the last failed exchange, in plain words.
     std::string FailureText();
 

@@ -6,6 +6,8 @@
 #include "core/app/AppCore.h"
 #include "core/base/Messages.h"
 #include "platform/KeyboardBackend.h"
+#include "platform/linux/DeviceAccess.h"
+#include "platform/linux/HidrawBackend.h"
 #include "platform/linux/LinuxPaths.h"
 #include "platform/linux/SingleInstance.h"
 #include "platform/linux/SystemLanguage.h"
@@ -13,6 +15,7 @@
 #include "core/resources/SettingsStore.h"
 
 #include <QCoreApplication>
+#include <QMessageBox>
 #include <QProcess>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -139,7 +142,34 @@ bool CVarnelApp::Start(const CommandLine& commandLine, int* exitCode) {
 
     m_notifier = std::make_unique<QSocketNotifier>(m_instance->Fd(), QSocketNotifier::Read);
     QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_window.get(), [this] { ReadInstanceMessages(); });
+
+    // The monitor searches once a second; so does this look at what the search was refused.
+    if (!m_keyboard->IsSimulated()) {
+        m_accessCheck = std::make_unique<QTimer>();
+        QObject::connect(m_accessCheck.get(), &QTimer::timeout, m_window.get(), [this] { CheckDeviceAccess(); });
+        m_accessCheck->start(1000);
+    }
     return true;
+}
+
+void CVarnelApp::CheckDeviceAccess() {
+    const auto* hidraw = dynamic_cast<const HidrawBackend*>(&m_keyboard->Hid());
+    if (hidraw == nullptr || m_core->Link().IsConnected()) {
+        return;
+    }
+    const std::string node = hidraw->AccessDeniedNode();
+    if (node.empty()) {
+        return;
+    }
+    m_accessCheck->stop();
+    std::fprintf(stderr, "brasslane: %s\n", DeviceAccessHint(node).c_str());
+    auto* box = new QMessageBox(
+        QMessageBox::Warning, QStringLiteral("Brasslane"),
+        QString::fromStdString(m_core->Text().Text("MAIN_DEVICE_ACCESS_PROMPT") + "\n\n" + DeviceAccessCommand()),
+        QMessageBox::Ok);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    box->open();
 }
 
 int CVarnelApp::Exec() {

@@ -14,6 +14,7 @@
 #include <string_view>
 
 class QSocketNotifier;
+class QTimer;
 
 namespace brasslane {
 class AppCore;
@@ -92,6 +93,8 @@ private:
     // Start-up failed after the threads may have started: stop them, give up the instance.
     void Abandon();
     void OnState(WindowState state);
+    // Tells the user once when the keyboard is there but may not be opened (no device rule).
+    void CheckDeviceAccess();
 
     VarnelAppEnvironment m_environment;
     std::chrono::steady_clock::time_point m_started;
@@ -102,6 +105,7 @@ private:
     std::unique_ptr<QtUiSink> m_sink;
     std::unique_ptr<AppCore> m_core;
     std::unique_ptr<CVarnelDlg> m_window;
+    std::unique_ptr<QTimer> m_accessCheck;
     bool m_finished = false;
     int m_exitCode = 0;
 };

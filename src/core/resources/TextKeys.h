@@ -22,6 +22,7 @@ constexpr auto kTextKeys = std::to_array<std::string_view>({
     "MAIN_SWITCH_FUNCTION_TEXT",
     "MAIN_SWITCH_COLOR_TEXT",
     "MAIN_DEFAULT_MATRIX_PROMPT",
+    "MAIN_DEVICE_ACCESS_PROMPT",
     "PROFILE_1",
     "PROFILE_2",
     "PROFILE_3",

@@ -1,5 +1,6 @@
 #include "platform/linux/HidrawBackend.h"
 
+#include "core/device/DeviceAccessRole.h"
 #include "core/device/HidReportDescriptor.h"
 
 #include <algorithm>
@@ -475,10 +476,23 @@ std::unique_ptr<HidHandle> HidrawBackend::Open(const std::string& path, const Hi
         flags = O_PATH;
     }
     const int fd = ::open(parsed.node.c_str(), flags | O_NONBLOCK | O_CLOEXEC);
+    const int openError = errno;
+    auto descriptor = ReadDescriptor(parsed.name);
+    {
+        std::lock_guard lock(m_deniedMutex);
+        if (fd >= 0) {
+            m_deniedNodes.erase(parsed.node.string());
+        } else if ((openError == EACCES || openError == EPERM) && descriptor) {
+            // Only nodes the device rule would give access to are worth telling the user about.
+            const AccessRole role = AccessRoleOf(*descriptor);
+            if (role != AccessRole::kNone) {
+                m_deniedNodes[parsed.node.string()] = role == AccessRole::kCommand;
+            }
+        }
+    }
     if (fd < 0) {
         return nullptr;
     }
-    auto descriptor = ReadDescriptor(parsed.name);
     if (descriptor && parsed.collection) {
         std::vector<std::vector<std::uint8_t>> parts;
         if (!HidReportDescriptor::SplitTopLevelCollections(*descriptor, parts) || *parsed.collection >= parts.size()) {
@@ -489,6 +503,20 @@ std::unique_ptr<HidHandle> HidrawBackend::Open(const std::string& path, const Hi
     }
     return std::make_unique<HidrawHandle>(fd, mode, entry->attributes, std::move(descriptor),
                                           parsed.collection.has_value());
+}
+
+std::string HidrawBackend::AccessDeniedNode() const {
+    std::lock_guard lock(m_deniedMutex);
+    std::string node;
+    for (const auto& [name, isCommand] : m_deniedNodes) {
+        if (isCommand || node.empty()) {
+            node = name;
+        }
+        if (isCommand) {
+            break;
+        }
+    }
+    return node;
 }
 
 bool HidrawBackend::IsPresent(const std::string& path) {

@@ -22,6 +22,8 @@
 #include "core/device/HidBackend.h"
 
 #include <filesystem>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -46,6 +48,12 @@ public:
     bool IsPresent(const std::string& path) override;
     // An eventfd; nullptr when the system has none left.
     std::unique_ptr<HidStopEvent> CreateStopEvent() override;
+
+    // A node that Open found but was not allowed to open (EACCES or EPERM: no device rule gives
+    // this user access) and that the device rule would open up: the command interface's when it
+    // was refused, else the consumer-control interface's; empty when none. A node leaves the list
+    // when it opens. Any thread.
+    std::string AccessDeniedNode() const;
 
     const std::filesystem::path& SysfsRoot() const { return m_sysfsRoot; }
     const std::filesystem::path& DevRoot() const { return m_devRoot; }
@@ -75,6 +83,8 @@ private:
 
     std::filesystem::path m_sysfsRoot;
     std::filesystem::path m_devRoot;
+    mutable std::mutex m_deniedMutex;
+    std::map<std::string, bool> m_deniedNodes; // node -> is the command interface
 };
 
 } // namespace brasslane
