@@ -33,6 +33,9 @@ constexpr std::size_t kSimKeyColourSize = 3 * 512;
 constexpr std::size_t kSimMacroAreaMax = 255 * 128;
 
 struct SimFaults {
+    // Requests answered normally before the faults below begin, all but unplugAfter and the
+    // latency (statusAfter counts on from there).
+    int faultsAfter = 0;
     int noAnswer = 0;            // the next N requests get no answer at all
     bool neverAnswer = false;    // no request gets an answer
     std::uint8_t statusByte = 0; // with statusCount > 0: status byte of the next answers (0xFF / 0xFE)
@@ -44,6 +47,10 @@ struct SimFaults {
     std::chrono::microseconds latencyPerReport{0}; // added to every write and every answer
     bool failWrites = false;                       // writes fail (as if the device refused them)
     std::uint8_t refusedCommand = 0;               // requests with this command number get status 0xFF (0: none)
+    // A write with this command number, after `corruptAfter` such writes were stored faithfully,
+    // stores its first data byte inverted and still answers success; then the fault ends (0: none).
+    std::uint8_t corruptCommand = 0;
+    int corruptAfter = 0;
 };
 
 class SimKeyboard {
