@@ -79,6 +79,7 @@ ExitCode Session::OpenBackend() {
 
     m_core = std::make_unique<SessionCore>(SystemOptions(), m_backend->Hid(), m_ui);
     m_core->Link().SetObserver(&m_trace);
+    m_core->Profiles().SetVerifyWrites(m_options.verifyWrites);
     return ExitCode::kSuccess;
 }
 

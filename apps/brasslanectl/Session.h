@@ -29,9 +29,10 @@ enum class ExitCode : int {
 
 struct GlobalOptions {
     bool simulate = false;
-    std::string stateFile; // with simulate: the simulated keyboard's state file, or empty
-    std::string model;     // "7672" or "505b"; empty when not given
-    std::string trace;     // file the exchanges are appended to, or empty
+    std::string stateFile;     // with simulate: the simulated keyboard's state file, or empty
+    std::string model;         // "7672" or "505b"; empty when not given
+    std::string trace;         // file the exchanges are appended to, or empty
+    bool verifyWrites = false; // key maps and macros written are read back and compared
 };
 
 // "brasslanectl: <step>: <text>" on standard error; returns `code`.

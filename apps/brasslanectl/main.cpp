@@ -82,6 +82,10 @@ int Run(int argc, char** argv) {
     CLI::App* restore =
         app.add_subcommand("restore", "Check a profile file, then write its three key maps and macros to the keyboard");
     restore->add_option("FILE", restoreFile, "Profile file to restore (.fwc)")->required();
+    bool noVerify = false;
+    constexpr const char* kNoVerifyHelp =
+        "Do not read back what was written to compare it (faster; a byte the keyboard stored wrong goes unnoticed)";
+    restore->add_flag("--no-verify", noVerify, kNoVerifyHelp);
 
     int profileNumber = 0;
     CLI::App* profile = app.add_subcommand("profile", "Show the keyboard's active profile, or switch to another");
@@ -177,6 +181,7 @@ int Run(int argc, char** argv) {
     std::string keyAction;
     keySet->add_option("KEY", keyName, "The key (see 'brasslanectl keys'), or G1-G9")->required();
     keySet->add_option("ACTION", keyAction, kKeyActionHelp)->required();
+    keySet->add_flag("--no-verify", noVerify, kNoVerifyHelp);
     keySet->footer("Example: brasslanectl key set CapsLock Ctrl; brasslanectl key set F1 macro:Greeting");
     CLI::App* keyReset = key->add_subcommand("reset", "Give keys their default function back");
     addKeysProfileOption(keyReset);
@@ -248,6 +253,8 @@ int Run(int argc, char** argv) {
         return static_cast<int>(FirmwareUpdate());
     }
 
+    // The commands that write key maps from a file or a key assignment read them back.
+    global.verifyWrites = (*restore || *keySet) && !noVerify;
     Session session(global);
     const auto profileOf = [&](CLI::App* command) -> std::optional<int> {
         const auto found = profileOptions.find(command);

@@ -75,7 +75,8 @@ bool ParseSimFaults(std::string_view text, sim::SimFaults& faults, std::string* 
         const std::optional<int> count = hasValue ? ParseCount(value) : std::nullopt;
         const bool known = name == "no-answer" || name == "status-count" || name == "status-after" || name == "late" ||
                            name == "late-ms" || name == "unplug-after" || name == "latency-us" ||
-                           name == "refuse-command" || name == "boot-return-ms";
+                           name == "refuse-command" || name == "boot-return-ms" || name == "faults-after" ||
+                           name == "corrupt-command" || name == "corrupt-after";
         if (!known) {
             return bad("unknown fault");
         }
@@ -100,6 +101,15 @@ bool ParseSimFaults(std::string_view text, sim::SimFaults& faults, std::string* 
                 return bad("must be at least 1");
             }
             result.unplugAfter = number;
+        } else if (name == "faults-after") {
+            result.faultsAfter = number;
+        } else if (name == "corrupt-after") {
+            result.corruptAfter = number;
+        } else if (name == "corrupt-command") {
+            if (number == 0 || number > 0xFF) {
+                return bad("names a command number, 1 to 255");
+            }
+            result.corruptCommand = static_cast<std::uint8_t>(number);
         } else if (name == "refuse-command") {
             if (number == 0 || number > 0xFF) {
                 return bad("names a command number, 1 to 255");

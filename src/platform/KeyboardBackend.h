@@ -49,6 +49,10 @@ enum class BackendError {
 //   late=N            the next N answers come late ...
 //   late-ms=N         ... by N milliseconds (default 400)
 //   unplug-after=N    the keyboard is unplugged once N requests have been answered
+//   faults-after=N    the faults above (but unplug-after) begin after N normal answers
+//   corrupt-command=N the next write with command number N stores its first data byte
+//                     changed while answering success ...
+//   corrupt-after=N   ... after N such writes were stored faithfully (default 0)
 //   latency-us=N      every report takes N microseconds more
 //   fail-writes       every write fails
 //   refuse-command=N  every request with command number N (1..255) is refused (status ff)

@@ -524,6 +524,40 @@ TEST_F(CliTest, RefusedMacroAreaWritesNoKeyMapAndTheNextRestoreWritesTheWholeFil
     EXPECT_EQ(nlohmann::json::parse(json.out), nlohmann::json::parse(SampleJson()));
 }
 
+TEST_F(CliTest, RestoreAndKeySetReadBackWhatTheyWrote) {
+    RestoreSample();
+    // One key-map chunk of profile 2 (the 10th of 21 writes with command 8) stored wrong.
+    const std::string corrupt = "BRASSLANE_SIM_FAULTS=corrupt-command=8,corrupt-after=9";
+    const Result caught = Run({State(), "restore", Path("sample.fwc").string()}, {corrupt});
+    EXPECT_EQ(caught.status, 1);
+    EXPECT_NE(caught.err.find("restore: writing to the keyboard: the key map of profile 2 read back differs"),
+              std::string::npos)
+        << caught.err;
+    EXPECT_EQ(caught.out, "");
+
+    // Unverified, the same fault passes unseen and the read-back's exchanges are not made.
+    fs::remove(Path("trace.txt"));
+    Ok({State(), "--trace", Path("trace.txt").string(), "restore", Path("sample.fwc").string()});
+    const std::vector<int> verified = AfterConnection(Commands(Trace()));
+    fs::remove(Path("trace.txt"));
+    const Result unverified =
+        Run({State(), "--trace", Path("trace.txt").string(), "restore", "--no-verify", Path("sample.fwc").string()},
+            {corrupt});
+    EXPECT_EQ(unverified.status, 0) << unverified.err;
+    const std::vector<int> plain = AfterConnection(Commands(Trace()));
+    EXPECT_EQ(std::count(verified.begin(), verified.end(), 7), 3 * 7);
+    EXPECT_EQ(std::count(plain.begin(), plain.end(), 7), 0);
+    EXPECT_GT(std::count(verified.begin(), verified.end(), 9), 0);
+    EXPECT_EQ(std::count(plain.begin(), plain.end(), 9), 0);
+
+    // key set checks its macro area too.
+    const Result keySet = Run({State(), "key", "set", "A", "B"}, {"BRASSLANE_SIM_FAULTS=corrupt-command=10"});
+    EXPECT_EQ(keySet.status, 1);
+    EXPECT_NE(keySet.err.find("the macro area read back differs"), std::string::npos) << keySet.err;
+    EXPECT_EQ(Run({State(), "key", "set", "--no-verify", "A", "B"}, {"BRASSLANE_SIM_FAULTS=corrupt-command=10"}).status,
+              0);
+}
+
 TEST_F(CliTest, ListFindsTheCommandInterfaceAndNoKeyboardIsExitOne) {
     const Result list = Ok({State(), "list"});
     EXPECT_NE(list.out.find("0c45:7672  7672   command"), std::string::npos) << list.out;

@@ -10,6 +10,9 @@ AppCore::AppCore(SessionCoreOptions options, HidBackend& backend, UiSink& ui)
     // The user folder holds the cache file and the mode files; a missing one is created and
     // seeded before anything looks for them. A failure shows later, where a file is needed.
     PrepareUserFolder();
+    // Writes are read back and compared unless the settings turn it off (PROFILES/VerifyWrites=0).
+    Profiles().SetVerifyWrites(Settings().ReadNumber(SettingsStore::kProfilesSection, kVerifyWritesKey).value_or(1) !=
+                               0);
 }
 
 AppCore::~AppCore() {

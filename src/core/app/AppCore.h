@@ -12,12 +12,19 @@
 #include "core/device/ConnectionMonitor.h"
 #include "core/device/InputListener.h"
 
+#include <string_view>
+
 namespace brasslane {
 
 class AppCore : public SessionCore {
 public:
+    // Settings section "PROFILES": 0 writes without reading back; missing or anything else reads
+    // back and compares every write.
+    static constexpr std::string_view kVerifyWritesKey = "VerifyWrites";
+
     // `backend` and `ui` must outlive the core. Builds the session core, creates the per-user
-    // folder when it is missing; starts no thread.
+    // folder when it is missing, and takes the write verification from the settings; starts no
+    // thread.
     AppCore(SessionCoreOptions options, HidBackend& backend, UiSink& ui);
     ~AppCore(); // Stop()
     AppCore(const AppCore&) = delete;

@@ -24,7 +24,7 @@ ProgramSetup::ProgramSetup(SessionCoreOptions options)
       m_language(m_paths.programFolder, &m_settings, SystemLanguageOrDefault(std::move(options.systemLanguage))) {}
 
 SessionCore::SessionCore(SessionCoreOptions options, HidBackend& backend, UiSink& ui)
-    : m_setup(std::move(options)), m_backend(backend), m_ui(ui), m_link(backend),
+    : m_setup(std::move(options)), m_backend(backend), m_ui(ui), m_link(backend, options.linkClock),
       m_profiles(m_working, m_snapshot, m_state, m_link, m_connection, ui, m_setup.Text(), Paths().userFolder,
                  Paths().skinsFolder),
       m_lighting(m_link, m_connection), m_perKey(m_lighting, Paths().userFolder, Paths().DefaultUserModeFile()) {

@@ -10,6 +10,7 @@
 #include "core/app/AppPaths.h"
 #include "core/base/AppState.h"
 #include "core/base/UiSink.h"
+#include "core/base/WaitClock.h"
 #include "core/device/ConnectionState.h"
 #include "core/device/DeviceLink.h"
 #include "core/device/HidBackend.h"
@@ -35,6 +36,9 @@ struct SessionCoreOptions {
     std::filesystem::path settingsFile;
     // The system's language id; empty gives 1033.
     std::function<std::uint16_t()> systemLanguage;
+    // Times the device link's pauses (the one before a sequence ends); the steady clock when
+    // null. Must outlive the session.
+    WaitClock* linkClock = nullptr;
 };
 
 // The part of a session that needs no keyboard: the path table, the settings and the language

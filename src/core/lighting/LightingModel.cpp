@@ -122,8 +122,13 @@ DeviceStatus LightingModel::SetBrightness(int position) {
         return kStatusSuccess;
     }
     m_state.brightness = value;
-    m_state.storedBrightness = value;
-    return Transaction([&] { return WriteByte(kOffsetBrightness, value); });
+    const DeviceStatus status = Transaction([&] { return WriteByte(kOffsetBrightness, value); });
+    // After a failed write the keyboard may still hold the old byte: the same change again
+    // must send it again rather than count as already made.
+    if (status == kStatusSuccess) {
+        m_state.storedBrightness = value;
+    }
+    return status;
 }
 
 DeviceStatus LightingModel::SetSpeed(int position) {
@@ -135,8 +140,13 @@ DeviceStatus LightingModel::SetSpeed(int position) {
         return kStatusSuccess;
     }
     m_state.speed = value;
-    m_state.storedSpeed = value;
-    return Transaction([&] { return WriteByte(kOffsetSpeed, value); });
+    const DeviceStatus status = Transaction([&] { return WriteByte(kOffsetSpeed, value); });
+    // After a failed write the keyboard may still hold the old byte: the same change again
+    // must send it again rather than count as already made.
+    if (status == kStatusSuccess) {
+        m_state.storedSpeed = value;
+    }
+    return status;
 }
 
 DeviceStatus LightingModel::SetDirection(bool first) {

@@ -18,7 +18,7 @@ struct LightingState {
     std::uint8_t effect = 0;     // 1..20 as read; not limited, the keyboard may know more
     std::uint8_t brightness = 0; // 0..kMaxBrightness, as the brightness control shows it
     std::uint8_t speed = 0;      // 0..kMaxSpeed (the speed control shows 4 - speed)
-    // The brightness and speed bytes the keyboard holds, as read or last written. They can lie
+    // The brightness and speed bytes the keyboard holds, as read or last written successfully. They can lie
     // outside the controls' ranges; a control's change is judged against them, so that moving
     // a control to the position it shows still corrects such a byte.
     std::uint8_t storedBrightness = 0;

@@ -192,7 +192,7 @@ WriteResult ProfileStore::TakeSnapshotAndUpload(bool allProfiles) {
         return WriteResult{WriteFailure::kOutOfMemory};
     }
     return WriteConfiguration(m_snapshot, m_working, allProfiles, currentProfile, m_link, m_connection, m_ui,
-                              m_language);
+                              m_language, m_verifyWrites);
 }
 
 bool ProfileStore::ReadKeyboardProfile(const std::filesystem::path& path, std::string* error) {

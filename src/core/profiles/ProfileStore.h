@@ -44,6 +44,11 @@ public:
 
     void SetSyncHooks(ProfileSyncHooks hooks) { m_hooks = std::move(hooks); }
 
+    // Whether TakeSnapshotAndUpload reads back and compares what it wrote (off until set: the
+    // desktop app takes it from its settings, the tool from its command line).
+    void SetVerifyWrites(bool verify) { m_verifyWrites = verify; }
+    bool VerifyWrites() const { return m_verifyWrites; }
+
     const std::filesystem::path& UserFolder() const { return m_userFolder; }
     // "$Profile0.fwc" in the user folder.
     std::filesystem::path ProfileCacheFile() const;
@@ -84,9 +89,10 @@ public:
     bool SaveToCacheFile(bool takeLock, std::string* error = nullptr);
 
     // Copies the working image into the upload snapshot with its texts packed into the pool and
-    // runs the write sequence on it (all three key maps when `allProfiles`). Returns the write
-    // sequence's result: success only when every command of it succeeded, else the part that
-    // failed. Caller holds the working lock; the snapshot lock is taken here.
+    // runs the write sequence on it (all three key maps when `allProfiles`), reading it back
+    // when VerifyWrites(). Returns the write sequence's result: success only when every command
+    // of it succeeded (and the keyboard holds what was sent), else the part that failed. Caller holds the working lock;
+    // the snapshot lock is taken here.
     WriteResult TakeSnapshotAndUpload(bool allProfiles);
 
     // Copies the keyboard's three key maps and its macro area into a profile file at `path`.
@@ -116,6 +122,7 @@ private:
     std::filesystem::path m_userFolder;
     std::filesystem::path m_skinsFolder;
     ProfileSyncHooks m_hooks;
+    bool m_verifyWrites = false;
 };
 
 } // namespace brasslane

@@ -13,6 +13,8 @@
 #include <array>
 #include <mutex>
 #include <new>
+#include <optional>
+#include <span>
 #include <vector>
 
 namespace brasslane {
@@ -31,9 +33,50 @@ WriteResult Failed(WriteFailure failure, DeviceStatus status = kStatusSuccess, i
     return WriteResult{failure, profile, status};
 }
 
+// The first byte where the keyboard's copy differs from what was sent; nullopt when none does.
+std::optional<std::size_t> FirstDifference(std::span<const std::uint8_t> sent, std::span<const std::uint8_t> held) {
+    const auto [at, _] = std::mismatch(sent.begin(), sent.end(), held.begin(), held.end());
+    if (at == sent.end()) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(at - sent.begin());
+}
+
+// Reads back what a write sent and compares: the macro area first (its length is the blob's),
+// then each key map. The first read that fails or differs ends the check.
+WriteResult VerifyWritten(std::span<const std::uint8_t> blob, const std::vector<int>& profiles,
+                          const std::vector<KeyMapBuffer>& maps, std::size_t blockSize, DeviceLink& link, UiSink& ui,
+                          Language& language) {
+    std::vector<std::uint8_t> held(blob.size());
+    if (const DeviceStatus status = link.ReadMacroArea(held); status != kStatusSuccess) {
+        return Failed(WriteFailure::kReadBack, status);
+    }
+    if (const auto at = FirstDifference(blob, held)) {
+        Show(ui, language, "EXTRA_VERIFY_MACRO_AREA");
+        WriteResult result = Failed(WriteFailure::kMismatch);
+        result.offset = *at;
+        return result;
+    }
+    KeyMapBuffer heldMap{};
+    for (std::size_t i = 0; i < profiles.size(); ++i) {
+        const std::span<std::uint8_t> block = std::span<std::uint8_t>(heldMap).first(blockSize);
+        if (const DeviceStatus status = link.ReadKeyMapBlock(static_cast<std::uint32_t>(profiles[i]), block);
+            status != kStatusSuccess) {
+            return Failed(WriteFailure::kReadBack, status, profiles[i]);
+        }
+        if (const auto at = FirstDifference(std::span<const std::uint8_t>(maps[i]).first(blockSize), block)) {
+            ui.ShowMessage(FormatText(language.Text("EXTRA_VERIFY_KEY_MAP"), profiles[i] + 1), "", MessageButtons::kOk);
+            WriteResult result = Failed(WriteFailure::kMismatch, kStatusSuccess, profiles[i]);
+            result.offset = *at;
+            return result;
+        }
+    }
+    return WriteResult{};
+}
+
 WriteResult WriteConfigurationLocked(UploadSnapshot& snapshot, WorkingImage& working, bool allProfiles,
                                      int currentProfile, DeviceLink& link, ConnectionState& connection, UiSink& ui,
-                                     Language& language) {
+                                     Language& language, bool verify) {
     const bool writeAll = allProfiles || working.allProfilesRequest.load();
     // The keyboard only ever receives profile 0, 1 or 2: an unknown current profile writes nothing.
     if (!writeAll && (currentProfile < 0 || currentProfile >= kKeyboardProfiles)) {
@@ -116,6 +159,14 @@ WriteResult WriteConfigurationLocked(UploadSnapshot& snapshot, WorkingImage& wor
     if (!withNames && macroArea == kStatusSuccess) {
         Show(ui, language, "EXTRA_PROFILE_SPACE_TIGHT");
     }
+    // Only a write the keyboard took as a whole is worth reading back.
+    if (verify && result.Ok()) {
+        result = VerifyWritten(blob, profiles, maps, blockSize, link, ui, language);
+        if (!result.Ok() && !link.IsConnected()) {
+            result.failure = WriteFailure::kKeyboardGone;
+            result.profile = -1;
+        }
+    }
     // A request for all three key maps stays until all three were written.
     if (result.Ok()) {
         working.allProfilesRequest.store(false);
@@ -150,16 +201,26 @@ std::string WriteResultText(const WriteResult& result) {
         return because("the key map of profile " + std::to_string(result.profile + 1));
     case WriteFailure::kEnd:
         return because("the end of the write");
+    case WriteFailure::kReadBack:
+        return because(result.profile < 0
+                           ? "reading back the macro area"
+                           : "reading back the key map of profile " + std::to_string(result.profile + 1));
+    case WriteFailure::kMismatch:
+        return (result.profile < 0 ? std::string("the macro area")
+                                   : "the key map of profile " + std::to_string(result.profile + 1)) +
+               " read back differs from what was written, first at byte " + std::to_string(result.offset);
     }
     return "unknown failure";
 }
 
 WriteResult WriteConfiguration(UploadSnapshot& snapshot, WorkingImage& working, bool allProfiles, int currentProfile,
-                               DeviceLink& link, ConnectionState& connection, UiSink& ui, Language& language) {
+                               DeviceLink& link, ConnectionState& connection, UiSink& ui, Language& language,
+                               bool verify) {
     try {
         std::lock_guard workingLock(working.lock);
         std::lock_guard snapshotLock(snapshot.lock);
-        return WriteConfigurationLocked(snapshot, working, allProfiles, currentProfile, link, connection, ui, language);
+        return WriteConfigurationLocked(snapshot, working, allProfiles, currentProfile, link, connection, ui, language,
+                                        verify);
     } catch (const std::bad_alloc&) {
         // No memory for the blob or the key maps: the write fails without a message.
         return Failed(WriteFailure::kOutOfMemory);

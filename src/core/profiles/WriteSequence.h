@@ -5,6 +5,7 @@
 
 #include "core/device/DeviceStatus.h"
 
+#include <cstddef>
 #include <string>
 
 namespace brasslane {
@@ -28,12 +29,16 @@ enum class WriteFailure {
     kMacroArea,       // the macro area (command 10) failed; no key map was sent after it
     kKeyMap,          // the key map (command 8) of `profile` failed
     kEnd,             // the keyboard did not take the end command (2)
+    kReadBack,        // verifying: reading back the macro area (profile -1) or the key map of `profile` failed
+    kMismatch,        // verifying: the keyboard holds other bytes than were written in the macro area
+                      // (profile -1) or in the key map of `profile`, first at `offset`
 };
 
 struct WriteResult {
     WriteFailure failure = WriteFailure::kNone;
     int profile = -1;                     // kKeyMap: the profile index 0..2 whose key map failed first
-    DeviceStatus status = kStatusSuccess; // the failed command's status (kBegin .. kEnd, kCapacityUnknown)
+    DeviceStatus status = kStatusSuccess; // the failed command's status (kBegin .. kReadBack, kCapacityUnknown)
+    std::size_t offset = 0;               // kMismatch: the first byte that differs, from the area's start
 
     bool Ok() const { return failure == WriteFailure::kNone; }
     explicit operator bool() const { return Ok(); }
@@ -60,8 +65,14 @@ std::string WriteResultText(const WriteResult& result);
 // the keyboard does not have; a failed key map does not stop the other profiles' key maps. The
 // end command closes every bracket that was begun. The all-profiles request is cleared only
 // when everything was written.
+// With `verify`, a write whose every command succeeded is read back after the end command: each
+// key map written (command 7) and the macro area up to the length written (command 9), compared
+// byte for byte with what was sent. A read that fails gives kReadBack; a difference gives
+// kMismatch and the message "EXTRA_VERIFY_KEY_MAP" (with the profile number 1..3) or
+// "EXTRA_VERIFY_MACRO_AREA". Either way the all-profiles request stays.
 // Takes working.lock, then snapshot.lock (both re-entrant for a caller that holds them).
 WriteResult WriteConfiguration(UploadSnapshot& snapshot, WorkingImage& working, bool allProfiles, int currentProfile,
-                               DeviceLink& link, ConnectionState& connection, UiSink& ui, Language& language);
+                               DeviceLink& link, ConnectionState& connection, UiSink& ui, Language& language,
+                               bool verify = false);
 
 } // namespace brasslane

@@ -52,6 +52,7 @@ constexpr auto kTextKeys = std::to_array<std::string_view>({
     "MACRO_DELETE_CONFIRM_OF_KEYS",
     "EXTRA_MACRO_TOO_LONG",
     "EXTRA_PROFILE_SPACE_TIGHT",
+    "EXTRA_VERIFY_MACRO_AREA",
     // Key assignment dialog.
     "SINGLE_KEY",
     "MULTI_MEDIA",
@@ -278,6 +279,7 @@ constexpr auto kNumberFormatKeys = std::to_array<std::string_view>({
     "UNKNOWN_KEY",
     "MACRO_ERR_MAX",
     "MACRO_ACTION_ERR_DELAY_MAX",
+    "EXTRA_VERIFY_KEY_MAP",
 });
 constexpr auto kTextFormatKeys = std::to_array<std::string_view>({
     "PROFILE_FORMAT_ERROR",

@@ -354,6 +354,12 @@ HidIoResult SimKeyboard::Impl::Write(SimReportQueue& queue, std::span<const std:
         Answer(request);
         return HidIoResult::kDone;
     }
+    auto readyAt = clock.Now() + latency;
+    if (faults.faultsAfter > 0) {
+        --faults.faultsAfter;
+        Push(SimInterface::kCommand, *Answer(request), readyAt);
+        return HidIoResult::kDone;
+    }
     if (faults.neverAnswer) {
         return HidIoResult::kDone;
     }
@@ -376,10 +382,19 @@ HidIoResult SimKeyboard::Impl::Write(SimReportQueue& queue, std::span<const std:
         answer = refused(faults.statusByte);
     } else if (faults.refusedCommand != 0 && request[3] == faults.refusedCommand) {
         answer = refused(kStatusBadRequest);
+    } else if (faults.corruptCommand != 0 && request[3] == faults.corruptCommand && faults.corruptAfter-- <= 0) {
+        // The memory takes a changed byte while the answer says all went well.
+        faults.corruptCommand = 0;
+        faults.corruptAfter = 0;
+        Report stored = request;
+        stored[8] ^= 0xFF;
+        const std::uint16_t sum = Checksum(stored);
+        stored[1] = static_cast<std::uint8_t>(sum & 0xFF);
+        stored[2] = static_cast<std::uint8_t>(sum >> 8);
+        answer = Answer(stored);
     } else {
         answer = Answer(request);
     }
-    auto readyAt = clock.Now() + latency;
     if (faults.lateAnswers > 0) {
         --faults.lateAnswers;
         readyAt += faults.lateBy;

@@ -33,6 +33,9 @@ constexpr std::size_t kSimKeyColourSize = 3 * 512;
 constexpr std::size_t kSimMacroAreaMax = 255 * 128;
 
 struct SimFaults {
+    // Requests answered normally before the faults below begin, all but unplugAfter and the
+    // latency (statusAfter counts on from there).
+    int faultsAfter = 0;
     int noAnswer = 0;            // the next N requests get no answer at all
     bool neverAnswer = false;    // no request gets an answer
     std::uint8_t statusByte = 0; // with statusCount > 0: status byte of the next answers (0xFF / 0xFE)
@@ -47,6 +50,10 @@ struct SimFaults {
     // After the boot-mode command the keyboard comes back, as when its updater has finished,
     // once this much time has passed (negative: it stays away until Plug).
     std::chrono::milliseconds bootReturnAfter{-1};
+    // A write with this command number, after `corruptAfter` such writes were stored faithfully,
+    // stores its first data byte inverted and still answers success; then the fault ends (0: none).
+    std::uint8_t corruptCommand = 0;
+    int corruptAfter = 0;
 };
 
 class SimKeyboard {

@@ -27,6 +27,8 @@ inline LanguageTexts StandardTexts() {
         {"MACRO_DELETE_CONFIRM_OF_KEYS", "Keys use this macro. Delete?"},
         {"EXTRA_MACRO_TOO_LONG", "Macros too long"},
         {"EXTRA_PROFILE_SPACE_TIGHT", "Names left out"},
+        {"EXTRA_VERIFY_MACRO_AREA", "Macro area differs"},
+        {"EXTRA_VERIFY_KEY_MAP", "Key map %d differs"},
     };
 }
 

@@ -21,6 +21,8 @@ inline LanguageTexts ProfileTexts() {
         {"MACRO_NEW_PREFIX", "Macro"},
         {"EXTRA_MACRO_TOO_LONG", "Too long"},
         {"EXTRA_PROFILE_SPACE_TIGHT", "No room for names"},
+        {"EXTRA_VERIFY_MACRO_AREA", "The macro area differs"},
+        {"EXTRA_VERIFY_KEY_MAP", "Key map %d differs"},
     };
 }
 

@@ -33,11 +33,11 @@ protected:
         m_working.image.SetEntry(RecordIndex(area, ToScanIndex(key)), entry);
     }
 
-    WriteResult Write(bool allProfiles, int currentProfile) {
+    WriteResult Write(bool allProfiles, int currentProfile, bool verify = false) {
         // What taking the snapshot does, without the text pool (the key maps do not use it).
         m_snapshot.image = m_working.image;
         return WriteConfiguration(m_snapshot, m_working, allProfiles, currentProfile, m_sim->link, m_sim->connection,
-                                  m_ui, m_language.Get());
+                                  m_ui, m_language.Get(), verify);
     }
 
     std::vector<std::uint8_t> Block(std::size_t profile) const { return m_sim->KeyMapOf(profile); }
@@ -334,6 +334,98 @@ TEST_F(WriteSequence, BuiltInDefaultMapUntilTheKeyboardsIsRead) {
     m_snapshot.image = m_working.image;
     ASSERT_TRUE(WriteConfiguration(m_snapshot, m_working, false, 0, m_sim->link, fresh, m_ui, m_language.Get()));
     EXPECT_EQ(KeyAction::At(Block(0), 112), (KeyAction{5, 2, 0}));
+}
+
+TEST_F(WriteSequence, VerifiedWriteReadsBackEverythingItWrote) {
+    for (const sim::SimModel model : {sim::SimModel::k7672, sim::SimModel::k505B}) {
+        Connect(model);
+        const std::size_t chunks = model == sim::SimModel::k7672 ? 7 : 10;
+        m_working.image.macros = Macros({1, 2, 3});
+        Assign(2, 0x1E, AssignmentType::kMacro, 1);
+        m_sim->keyboard.ClearRequestLog();
+
+        ASSERT_TRUE(Write(true, 0, true)) << WriteResultText(Write(true, 0, true));
+        const std::vector<int> commands = Commands();
+        const std::size_t blobLength = MacroBlobSize(m_working.image.macros).withNames;
+        const auto end = std::find(commands.begin(), commands.end(), 2);
+        ASSERT_NE(end, commands.end());
+        // Nothing is read back inside the bracket; after it, the macro area up to the blob's
+        // length, then each key map.
+        EXPECT_EQ(std::count(commands.begin(), end, 7) + std::count(commands.begin(), end, 9), 0);
+        EXPECT_EQ(static_cast<std::size_t>(std::count(end, commands.end(), 9)), (blobLength + 55) / 56);
+        EXPECT_EQ(static_cast<std::size_t>(std::count(end, commands.end(), 7)), 3 * chunks);
+        EXPECT_TRUE(m_ui.Texts().empty());
+
+        // One profile: only its key map is read back.
+        m_sim->keyboard.ClearRequestLog();
+        ASSERT_TRUE(Write(false, 1, true));
+        EXPECT_EQ(static_cast<std::size_t>(test::CountCommand(m_sim->keyboard.RequestLog(), 7)), chunks);
+    }
+}
+
+TEST_F(WriteSequence, VerificationCatchesAByteTheKeyboardStoredWrong) {
+    Connect(sim::SimModel::k505B);
+    m_working.image.macros = Macros({1, 2});
+    Assign(1, 0x1E, AssignmentType::kMacro, 2);
+
+    struct Case {
+        const char* name;
+        sim::SimFaults faults;
+        int profile;
+        std::size_t offset;
+        std::string message;
+    };
+    // The fault inverts the first data byte of one chunk: the third key-map chunk of the second
+    // profile written starts at byte 112 of that key map.
+    const std::vector<Case> cases{
+        {"macro area", {.corruptCommand = 10}, -1, 0, "Macro area differs"},
+        {"key map", {.corruptCommand = 8, .corruptAfter = 12}, 1, 112, "Key map 2 differs"},
+    };
+    for (const Case& c : cases) {
+        m_sim->keyboard.SetFaults(c.faults);
+        m_ui.Clear();
+        m_working.allProfilesRequest.store(true);
+        const WriteResult result = Write(true, 0, true);
+        EXPECT_EQ(result.failure, WriteFailure::kMismatch) << c.name;
+        EXPECT_EQ(result.profile, c.profile) << c.name;
+        EXPECT_EQ(result.offset, c.offset) << c.name;
+        EXPECT_EQ(m_ui.Texts(), std::vector<std::string>{c.message}) << c.name;
+        EXPECT_NE(WriteResultText(result).find(c.profile < 0 ? "the macro area" : "the key map of profile 2"),
+                  std::string::npos)
+            << WriteResultText(result);
+        // The request for all three key maps stays for the next write, which puts it right.
+        EXPECT_TRUE(m_working.allProfilesRequest.load()) << c.name;
+        EXPECT_TRUE(Write(false, 0, true)) << c.name;
+        EXPECT_FALSE(m_working.allProfilesRequest.load()) << c.name;
+    }
+
+    // Without verification the same fault goes unnoticed: that is what the read-back is for.
+    m_sim->keyboard.SetFaults({.corruptCommand = 8});
+    EXPECT_TRUE(Write(false, 0, false));
+}
+
+TEST_F(WriteSequence, AFailedReadBackIsAFailure) {
+    Connect();
+    // Status faults after the 1 + 1 + 7 + 1 exchanges of the write itself.
+    m_sim->keyboard.SetFaults({.statusByte = 0xFF, .statusCount = 1, .statusAfter = 10});
+    WriteResult result = Write(false, 0, true);
+    EXPECT_EQ(result.failure, WriteFailure::kReadBack);
+    EXPECT_EQ(result.profile, -1);
+    EXPECT_NE(WriteResultText(result).find("reading back the macro area"), std::string::npos);
+
+    m_sim->keyboard.SetFaults({.statusByte = 0xFE, .statusCount = 1, .statusAfter = 11});
+    result = Write(false, 2, true);
+    EXPECT_EQ(result.failure, WriteFailure::kReadBack);
+    EXPECT_EQ(result.profile, 2);
+    EXPECT_EQ(result.status, kStatusRefusedFE);
+    EXPECT_TRUE(m_ui.Texts().empty());
+
+    // Pulled out while its key map is read back (the link is closed only by the monitor).
+    m_sim->keyboard.SetFaults({.unplugAfter = 12});
+    result = Write(false, 0, true);
+    EXPECT_EQ(result.failure, WriteFailure::kReadBack);
+    EXPECT_EQ(result.profile, 0);
+    EXPECT_NE(result.status, kStatusSuccess);
 }
 
 } // namespace

@@ -1,0 +1,26 @@
+// An INI file as a hand-edited language, skin or settings file may be: UTF-8 with or without
+// BOM, UTF-16 with BOM, or neither. Every lookup the program makes (values, key lists, a
+// rewrite of one key) must hold up; a rewrite must read back.
+
+#include "FuzzFile.h"
+#include "core/resources/IniFile.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+using namespace brasslane;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const IniFile file(fuzz::InputFile(data, size, "input.ini"));
+    file.Read("TEXT", "MAIN_CAPTION", "fallback");
+    file.Read("BUTTONINFO", "CONTROL_OK", "", 3);
+    file.Has("SCREEN", "Main");
+    for (const std::string& key : file.Keys("TEXT")) {
+        file.Read("TEXT", key, "");
+    }
+    IniFile writable(file.Path());
+    if (writable.Write("PROFILES", "VerifyWrites", "1") && writable.Read("PROFILES", "VerifyWrites", "") != "1") {
+        std::abort(); // a value just written must read back
+    }
+    return 0;
+}
