@@ -18,6 +18,12 @@ constexpr auto kTextKeys = std::to_array<std::string_view>({
     "MAIN_MENU_PROMPT",
     "MAIN_NO_DEVICE_PROMPT",
     "MAIN_PROMPT_DEFAULT",
+    // Automatic profiles: tray menu and tooltip.
+    "AUTO_PROFILE_MENU",
+    "AUTO_PROFILE_RULES_MENU",
+    "AUTO_PROFILE_WAITS_APPLY",
+    "AUTO_PROFILE_BY_DEFAULT",
+    "AUTO_PROFILE_UNKNOWABLE",
     "MAIN_PROMPT_INPORT",
     "MAIN_SWITCH_FUNCTION_TEXT",
     "MAIN_SWITCH_COLOR_TEXT",
@@ -94,6 +100,7 @@ constexpr auto kTextKeys = std::to_array<std::string_view>({
     "PROFILE_TIP",
     "DEFAULT_PROFILE_NAME",
     "PROFILE_FORMAT_ERROR",
+    "AUTO_PROFILE_BY_RULE",
     // Name of a key without a name of its own.
     "UNKNOWN_KEY",
 });
