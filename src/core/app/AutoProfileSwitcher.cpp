@@ -1,5 +1,7 @@
 #include "core/app/AutoProfileSwitcher.h"
 
+#include "core/app/MainWindowModel.h"
+#include "core/app/SessionCore.h"
 #include "core/base/Messages.h"
 #include "core/base/UiSink.h"
 #include "core/base/WaitClock.h"
@@ -8,6 +10,17 @@
 #include <algorithm>
 
 namespace brasslane {
+
+AutoProfileHooks MainWindowAutoProfileHooks(MainWindowModel& model, const MainWindowView& view, SessionCore& core,
+                                            std::function<void(const std::string& note)> trayNote) {
+    AutoProfileHooks hooks;
+    hooks.dialogOpen = [&model, &view] { return view.IsKeyDialogOpen() || model.ManagerFlags().openCount > 0; };
+    hooks.pendingEdits = [&model] { return model.IsModified() || model.ManagerFlags().unappliedChanges; };
+    hooks.activeProfile = [&core] { return core.Profiles().GetActiveProfile(); };
+    hooks.switchProfile = [&model](int profile) { return model.ProfileButton(profile); };
+    hooks.trayNote = std::move(trayNote);
+    return hooks;
+}
 
 AutoProfileSwitcher::AutoProfileSwitcher(std::filesystem::path rulesFile, WaitClock& clock, UiSink& ui,
                                          Language& language, int ownPid, AutoProfileHooks hooks)
@@ -172,7 +185,9 @@ void AutoProfileSwitcher::SetNote(std::string note) {
         return;
     }
     m_note = std::move(note);
-    m_hooks.trayNote(m_note);
+    if (m_hooks.trayNote) {
+        m_hooks.trayNote(m_note);
+    }
 }
 
 } // namespace brasslane

@@ -24,10 +24,13 @@
 namespace brasslane {
 
 class Language;
+class MainWindowModel;
+class MainWindowView;
+class SessionCore;
 class UiSink;
 class WaitClock;
 
-// The main window's part in an automatic switch. Every member must be set.
+// The main window's part in an automatic switch. Every member but trayNote must be set.
 struct AutoProfileHooks {
     // A key, macro or profile dialog is open.
     std::function<bool()> dialogOpen;
@@ -38,9 +41,16 @@ struct AutoProfileHooks {
     // Switches the keyboard to `profile` (0..2) as the profile buttons do. False when refused
     // or failed.
     std::function<bool(int profile)> switchProfile;
-    // The tray tooltip's second line changed (empty: nothing to add).
+    // The tray tooltip's second line changed (empty: nothing to add). May be empty.
     std::function<void(const std::string& note)> trayNote;
 };
+
+// The hooks of the main window: a dialog is open while the key assignment dialog (with its macro
+// page) or the profile manager is; edits are pending while the modified flag or the profile
+// manager's Apply is set; a switch is a click on a profile button. Every reference must outlive
+// the hooks.
+AutoProfileHooks MainWindowAutoProfileHooks(MainWindowModel& model, const MainWindowView& view, SessionCore& core,
+                                            std::function<void(const std::string& note)> trayNote);
 
 class AutoProfileSwitcher {
 public:
