@@ -24,6 +24,23 @@ constexpr auto kTextKeys = std::to_array<std::string_view>({
     "AUTO_PROFILE_WAITS_APPLY",
     "AUTO_PROFILE_BY_DEFAULT",
     "AUTO_PROFILE_UNKNOWABLE",
+    "AUTO_PROFILE_TITLE",
+    "AUTO_PROFILE_ENABLED",
+    "AUTO_PROFILE_DEFAULT_TEXT",
+    "AUTO_PROFILE_LEAVE",
+    "AUTO_PROFILE_MATCH_CLASS",
+    "AUTO_PROFILE_MATCH_EXE",
+    "AUTO_PROFILE_MATCH_TITLE",
+    "AUTO_PROFILE_COLUMN_MATCH",
+    "AUTO_PROFILE_COLUMN_TEXT",
+    "AUTO_PROFILE_COLUMN_PROFILE",
+    "AUTO_PROFILE_ADD",
+    "AUTO_PROFILE_CHANGE",
+    "AUTO_PROFILE_REMOVE",
+    "AUTO_PROFILE_UP",
+    "AUTO_PROFILE_DOWN",
+    "AUTO_PROFILE_PICK",
+    "AUTO_PROFILE_NO_WINDOWS",
     "MAIN_PROMPT_INPORT",
     "MAIN_SWITCH_FUNCTION_TEXT",
     "MAIN_SWITCH_COLOR_TEXT",
@@ -103,6 +120,7 @@ constexpr auto kTextKeys = std::to_array<std::string_view>({
     "AUTO_PROFILE_BY_RULE",
     // Name of a key without a name of its own.
     "UNKNOWN_KEY",
+    "AUTO_PROFILE_KEPT",
 });
 
 // Section "TEXT": names of the eleven keyboard functions, in list order (index = function).
