@@ -8,6 +8,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     nlohmann-json3-dev libcli11-dev
     qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core
+    libxcb1-dev
     xvfb xauth xdotool imagemagick
     libfuse3-dev fuse3
 )

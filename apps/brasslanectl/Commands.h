@@ -5,6 +5,8 @@
 
 #include "Session.h"
 
+#include "core/app/AutoProfileRules.h"
+
 #include <optional>
 #include <string>
 #include <utility>
@@ -37,6 +39,17 @@ ExitCode FwcShow(Session& session, const std::string& file);
 ExitCode FwcToJson(const std::string& file, const std::optional<std::string>& out);
 ExitCode FwcFromJson(const std::string& in, const std::string& out);
 ExitCode ListKeys();
+
+// Automatic profiles (AutoProfileCommands.cpp): the rules file beside the settings, which the
+// running desktop app reads again when it changes. None of them touches the keyboard.
+ExitCode AutoProfileList();
+// `position` 1..count+1 inserts there; nullopt appends.
+ExitCode AutoProfileAdd(const AutoProfileRule& rule, std::optional<std::size_t> position);
+// `number` as listed, from 1.
+ExitCode AutoProfileRemove(std::size_t number);
+ExitCode AutoProfileSwitch(bool on);
+// nullopt: windows no rule matches leave the profile as it is.
+ExitCode AutoProfileDefault(std::optional<int> profile);
 
 // Asks the running desktop app to open its firmware update dialog (FirmwareUpdateCommand.cpp).
 // kKeyboard when no copy of the app is running or it did not take the request.

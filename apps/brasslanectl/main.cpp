@@ -211,6 +211,47 @@ int Run(int argc, char** argv) {
     macroRename->add_option("ID", macroId, "The macro's id or name")->required();
     macroRename->add_option("NAME", macroName, "The new name")->required();
 
+    CLI::App* autoProfile = app.add_subcommand(
+        "auto-profile", "List and edit the rules that switch the profile for the window that has the focus");
+    autoProfile->require_subcommand(1);
+    autoProfile->footer("The running desktop app picks every change up. Example: brasslanectl auto-profile add "
+                        "--class steam_app_570 --profile 2; brasslanectl auto-profile on");
+    autoProfile->add_subcommand("list", "List the rules in the order they are tried, numbered");
+    CLI::App* autoAdd = autoProfile->add_subcommand("add", "Add a rule; the first rule that matches wins");
+    std::string autoClass;
+    std::string autoExe;
+    std::string autoTitle;
+    int autoProfileNumber = 0;
+    std::size_t autoAt = 0;
+    CLI::Option* autoClassOption =
+        autoAdd->add_option("--class", autoClass, "Window class: WM_CLASS instance or class name, any case")
+            ->type_name("C");
+    CLI::Option* autoExeOption =
+        autoAdd->add_option("--exe", autoExe, "Program file; a name without '/' matches the file name alone")
+            ->type_name("PATH");
+    CLI::Option* autoTitleOption =
+        autoAdd->add_option("--title", autoTitle, "Text the window title contains, any case")->type_name("TEXT");
+    autoClassOption->excludes(autoExeOption)->excludes(autoTitleOption);
+    autoExeOption->excludes(autoTitleOption);
+    autoAdd->add_option("--profile", autoProfileNumber, "Profile the keyboard takes: 1, 2 or 3")
+        ->required()
+        ->check(CLI::Range(1, 3).description(""))
+        ->type_name("N");
+    CLI::Option* autoAtOption =
+        autoAdd->add_option("--at", autoAt, "Insert as rule N instead of after the last")->type_name("N");
+    CLI::App* autoRemove = autoProfile->add_subcommand("remove", "Remove a rule");
+    std::size_t autoRemoveNumber = 0;
+    autoRemove->add_option("N", autoRemoveNumber, "The rule's number, as listed")->required();
+    CLI::App* autoOn = autoProfile->add_subcommand("on", "Turn automatic profile switching on");
+    autoProfile->add_subcommand("off", "Turn automatic profile switching off");
+    CLI::App* autoDefault =
+        autoProfile->add_subcommand("default", "Profile for windows no rule matches, or none to leave it as is");
+    std::string autoDefaultValue;
+    autoDefault->add_option("N", autoDefaultValue, "1, 2, 3 or none")
+        ->required()
+        ->check(CLI::IsMember({"1", "2", "3", "none"}, CLI::ignore_case))
+        ->type_name("1|2|3|none");
+
     app.add_subcommand("keys", "List every key name the tool accepts, with its scan code");
     app.add_subcommand("firmware-update", "Ask the running desktop app to open its firmware update window");
 
@@ -245,6 +286,36 @@ int Run(int argc, char** argv) {
         }
         Session session(global);
         return static_cast<int>(FwcShow(session, fwcFile));
+    }
+    if (*autoProfile) {
+        if (*autoAdd) {
+            AutoProfileRule rule;
+            rule.profile = autoProfileNumber;
+            if (autoClassOption->count() > 0) {
+                rule = {AutoProfileRule::Match::kClass, autoClass, autoProfileNumber};
+            } else if (autoExeOption->count() > 0) {
+                rule = {AutoProfileRule::Match::kExe, autoExe, autoProfileNumber};
+            } else if (autoTitleOption->count() > 0) {
+                rule = {AutoProfileRule::Match::kTitle, autoTitle, autoProfileNumber};
+            } else {
+                std::cerr << "brasslanectl: auto-profile add needs --class, --exe or --title\n";
+                return static_cast<int>(ExitCode::kUsage);
+            }
+            return static_cast<int>(
+                AutoProfileAdd(rule, autoAtOption->count() > 0 ? std::optional(autoAt) : std::nullopt));
+        }
+        if (*autoRemove) {
+            return static_cast<int>(AutoProfileRemove(autoRemoveNumber));
+        }
+        if (*autoDefault) {
+            const bool none = autoDefaultValue == "none" || autoDefaultValue == "NONE" || autoDefaultValue == "None";
+            return static_cast<int>(
+                AutoProfileDefault(none ? std::nullopt : std::optional(std::stoi(autoDefaultValue))));
+        }
+        if (autoProfile->got_subcommand("off") || *autoOn) {
+            return static_cast<int>(AutoProfileSwitch(static_cast<bool>(*autoOn)));
+        }
+        return static_cast<int>(AutoProfileList());
     }
     if (app.got_subcommand("keys")) {
         return static_cast<int>(ListKeys());

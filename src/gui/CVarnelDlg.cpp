@@ -1,5 +1,6 @@
 #include "gui/CVarnelDlg.h"
 
+#include "gui/AutoProfileController.h"
 #include "gui/CAboutDlg.h"
 #include "gui/CTrayIcon.h"
 #include "gui/DialogSkinCheck.h"
@@ -494,6 +495,9 @@ void CVarnelDlg::ApplyLanguage() {
         m_tray->SetToolTip(Text("KEYBOARD_TRAY_DESC"));
         m_tray->UpdateMenuTexts();
     }
+    if (m_autoProfiles) {
+        m_autoProfiles->RefreshToolTip();
+    }
     if (m_about) {
         m_about->ApplyLanguage();
     }
@@ -509,6 +513,9 @@ std::intptr_t CVarnelDlg::HandleMessage(std::uint32_t message, std::uintptr_t wP
         const std::intptr_t result = m_model->OnMessage(message, wParam, lParam);
         NotifyState(WindowState::kHiddenInTray);
         return result;
+    }
+    if (message == MSG_ACTIVE_WINDOW) {
+        return m_autoProfiles ? m_autoProfiles->HandleMessage(wParam, lParam) : 0;
     }
     if (message == MSG_LANGUAGE && wParam == kCodeLang) {
         ApplyLanguage();
@@ -534,6 +541,8 @@ void CVarnelDlg::CreateTrayIcon() {
     // The connection monitor may have reported the keyboard before start-up finished; the icon
     // shows what it last reported rather than a fixed "no keyboard".
     m_tray->Create(Text("KEYBOARD_TRAY_DESC"), m_trayIconId);
+    m_autoProfiles = std::make_unique<AutoProfileController>(m_core, *m_model, *this, m_sink, this, true);
+    m_autoProfiles->AttachTray(*m_tray);
 }
 
 void CVarnelDlg::TrayCommand(std::uint32_t command) {
@@ -567,7 +576,7 @@ void CVarnelDlg::StartTimer(int id, int milliseconds) {
     QTimer*& timer = m_timers[id];
     if (timer == nullptr) {
         timer = new QTimer(this);
-        timer->setSingleShot(id == kTimerLightingReload || id == kTimerSettingsReset);
+        timer->setSingleShot(id == kTimerLightingReload || id == kTimerSettingsReset || id == kTimerAutoProfile);
         connect(timer, &QTimer::timeout, this, [this, id] { OnTimer(id); });
     }
     timer->start(std::max(milliseconds, 0));
@@ -589,6 +598,11 @@ void CVarnelDlg::OnTimer(int id) {
     case kTimerBusy:
         m_busyFrame = (m_busyFrame + 1) % kBusyFrames;
         m_busy->SetPicture(m_busyFrames[static_cast<std::size_t>(m_busyFrame)]);
+        break;
+    case kTimerAutoProfile:
+        if (m_autoProfiles) {
+            m_autoProfiles->OnTimer();
+        }
         break;
     case kTimerPreview:
         if (m_timers[id]->interval() != kPreviewPeriodMs) {

@@ -35,6 +35,7 @@ class ProfileManagerModel;
 
 namespace brasslane::gui {
 
+class AutoProfileController;
 class CAboutDlg;
 class CPictureStatic;
 class CTrayIcon;
@@ -117,6 +118,8 @@ public:
     const std::vector<std::string>& LightingControlKeys() const { return m_lightingKeys; }
 
     CTrayIcon* TrayIcon() const { return m_tray.get(); }
+    // Automatic profiles; made with the tray icon (MSG_INIT), null before.
+    AutoProfileController* AutoProfiles() const { return m_autoProfiles.get(); }
     CAboutDlg* AboutBox() const { return m_about; }
     // Creates the about box the first time, then shows it.
     void OpenAboutBox();
@@ -236,6 +239,8 @@ private:
     CVarnel_DlgProfile* m_profileDlg = nullptr;
     std::unique_ptr<FirmwareUpdateModel> m_firmwareUpdate;
     CVarnel_DlgUpdate* m_updateDlg = nullptr;
+    // Last, so that the watcher's thread stops before anything it reports to goes.
+    std::unique_ptr<AutoProfileController> m_autoProfiles;
 };
 
 } // namespace brasslane::gui

@@ -708,5 +708,39 @@ TEST_F(CliTest, FirmwareUpdateAsksTheRunningAppAndFailsWithoutOne) {
               (std::vector<platform::InstanceMessage>{{platform::kInstanceCommandMessage, kCommandFirmwareUpdate}}));
 }
 
+// The automatic-profile rules are edited in the file beside the settings, keeping what the
+// user wrote there that the tool cannot read.
+TEST_F(CliTest, AutoProfileRulesAreEditedInTheirFile) {
+    const fs::path rules = Path("config") / "Brasslane" / "AutoProfiles.conf";
+    Ok({"auto-profile", "add", "--class", "steam_app_570", "--profile", "2"});
+    Ok({"auto-profile", "add", "--exe", "/usr/bin/gimp", "--profile", "3"});
+    Ok({"auto-profile", "add", "--title", "Blender", "--profile", "1", "--at", "1"});
+    Ok({"auto-profile", "on"});
+    Ok({"auto-profile", "default", "none"});
+    EXPECT_EQ(Ok({"auto-profile", "list"}).out, "file: " + rules.string() +
+                                                    "\nenabled: yes\ndefault: none\n"
+                                                    "1: title Blender = 1\n"
+                                                    "2: class steam_app_570 = 2\n"
+                                                    "3: exe /usr/bin/gimp = 3\n");
+
+    // A line the user broke is reported by every command and survives their rewrites.
+    std::ofstream(rules, std::ios::app) << "clas firefox = 2\n";
+    const Result removed = Ok({"auto-profile", "remove", "2"});
+    EXPECT_NE(removed.err.find("line "), std::string::npos) << removed.err;
+    Ok({"auto-profile", "off"});
+    const std::string text = ReadBytes(rules);
+    EXPECT_NE(text.find("\nclas firefox = 2\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("enabled = no"), std::string::npos) << text;
+    EXPECT_EQ(text.find("steam_app_570"), std::string::npos) << text;
+
+    // Mistakes change nothing.
+    EXPECT_EQ(Run({"auto-profile", "remove", "9"}).status, 2);
+    EXPECT_EQ(Run({"auto-profile", "add", "--profile", "2"}).status, 2);
+    EXPECT_EQ(Run({"auto-profile", "add", "--class", "a", "--exe", "b", "--profile", "2"}).status, 2);
+    EXPECT_EQ(Run({"auto-profile", "add", "--class", "a", "--profile", "4"}).status, 2);
+    EXPECT_EQ(Run({"auto-profile", "add", "--class", "a=b", "--profile", "1"}).status, 2);
+    EXPECT_EQ(ReadBytes(rules), text);
+}
+
 } // namespace
 } // namespace brasslane::test

@@ -36,7 +36,8 @@ std::vector<Window> Windows() {
     return {{skin::kMainLayout, skin::kMainWindowKeys, skin::kMainWindowPictures},
             {skin::kCompositeLayout, skin::kCompositeDialogKeys, skin::kCompositeDialogPictures},
             {skin::kProfileLayout, skin::kProfileDialogKeys, skin::kProfileDialogPictures},
-            {skin::kUpdateLayout, skin::kUpdateDialogKeys, skin::kUpdateDialogPictures}};
+            {skin::kUpdateLayout, skin::kUpdateDialogKeys, skin::kUpdateDialogPictures},
+            {skin::kAutoProfileLayout, skin::kAutoProfileDialogKeys, skin::kAutoProfileDialogPictures}};
 }
 
 fs::path LayoutPath(std::string_view layout) {

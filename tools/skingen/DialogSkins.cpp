@@ -198,6 +198,46 @@ WindowSkin BuildProfileSkin() {
     return skin;
 }
 
+WindowSkin BuildAutoProfileSkin() {
+    constexpr int width = 540;
+    constexpr int height = 440;
+    WindowSkin skin({width, height}, 12);
+    skin.SetBackground([](QPainter& painter) {
+        DrawDialogChrome(painter, {width, height}, Icon::Layers, QStringLiteral("Automatic profiles"));
+        DrawWell(painter, QRectF(20, 104, width - 40, 176), 8);
+        DrawWell(painter, QRectF(152, 292, width - 152 - 118, 30), 6);
+    });
+    // The switch and the default profile.
+    skin.AddButton(QStringLiteral("FUNC_AUTO_ENABLED"), QRect(21, 65, 22, 22), Role::Push, OptionFace(false));
+    skin.AddPlaced(QStringLiteral("AUTO_ENABLED_TEXT"), QRect(50, 64, 210, 24));
+    skin.AddPlaced(QStringLiteral("AUTO_DEFAULT_TEXT"), QRect(270, 64, 110, 24));
+    skin.AddPlaced(QStringLiteral("AUTO_DEFAULT"), QRect(380, 62, width - 400, 28));
+    // The rules, and the editor of one rule under them: what to match, the text, the profile.
+    skin.AddPlaced(QStringLiteral("PROGRAM_LIST"), QRect(21, 105, width - 42, 174));
+    skin.AddPlaced(QStringLiteral("AUTO_MATCH"), QRect(20, 292, 124, 30));
+    skin.AddPlaced(QStringLiteral("AUTO_PATTERN"), QRect(156, 294, width - 152 - 126, 26));
+    skin.AddPlaced(QStringLiteral("AUTO_PROFILE"), QRect(width - 110, 292, 90, 30));
+    const int row = 334;
+    skin.AddButton(QStringLiteral("FUNC_ADD"), QRect(21, row + 1, 40, 34), Role::Push, PlateFace({}, Icon::Plus));
+    skin.AddButton(QStringLiteral("FUNC_CHANGE"), QRect(67, row + 1, 40, 34), Role::Push, PlateFace({}, Icon::Check));
+    skin.AddButton(QStringLiteral("FUNC_DELETE"), QRect(113, row + 1, 40, 34), Role::Push, PlateFace({}, Icon::Trash));
+    skin.AddButton(QStringLiteral("FUNC_UP"), QRect(159, row + 1, 40, 34), Role::Push,
+                   PlateFace(QStringLiteral("\u25B2")));
+    skin.AddButton(QStringLiteral("FUNC_DOWN"), QRect(205, row + 1, 40, 34), Role::Push,
+                   PlateFace(QStringLiteral("\u25BC")));
+    skin.AddButton(QStringLiteral("FUNC_PICK"), QRect(width - 20 - 200 + 1, row + 1, 200, 34), Role::Push,
+                   IconPlateFace(Icon::Keyboard));
+    skin.AddPlaced(QStringLiteral("AUTO_STATUS"), QRect(21, height - 50, width - 42 - 3 * 92 - 24, 40));
+    const int right = width - 20;
+    skin.AddButton(QStringLiteral("CONTROL_OK"), QRect(right - 3 * 92 - 16 + 1, height - 47, 92, 34), Role::Push,
+                   PlateFace());
+    skin.AddButton(QStringLiteral("CONTROL_CANCEL"), QRect(right - 2 * 92 - 8 + 1, height - 47, 92, 34), Role::Push,
+                   PlateFace());
+    skin.AddButton(QStringLiteral("CONTROL2_APPLY"), QRect(right - 92 + 1, height - 47, 92, 34), Role::Push,
+                   PlateFace());
+    return skin;
+}
+
 WindowSkin BuildUpdateSkin() {
     constexpr int width = 480;
     constexpr int height = 224;

@@ -12,6 +12,7 @@ WindowSkin BuildMainSkin();
 WindowSkin BuildCompositeSkin();
 WindowSkin BuildProfileSkin();
 WindowSkin BuildUpdateSkin();
+WindowSkin BuildAutoProfileSkin();
 
 // The animated arrows of the main window: all eight frames on one picture, at the origins the
 // main window's BUTTONINFO2 names.

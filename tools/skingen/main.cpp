@@ -282,10 +282,12 @@ int Run(const QStringList& args) {
     const WindowSkin composite = BuildCompositeSkin();
     const WindowSkin profile = BuildProfileSkin();
     const WindowSkin update = BuildUpdateSkin();
+    const WindowSkin autoProfile = BuildAutoProfileSkin();
     CheckMainKeys(main);
     CheckKeys(composite, brasslane::skin::kCompositeDialogKeys, "Composite.ini");
     CheckKeys(profile, brasslane::skin::kProfileDialogKeys, "Profile.ini");
     CheckKeys(update, brasslane::skin::kUpdateDialogKeys, "UpdateDlg.ini");
+    CheckKeys(autoProfile, brasslane::skin::kAutoProfileDialogKeys, "AutoProfile.ini");
 
     WriteWindow(folder, main, "Main.ini", "main",
                 {{"main_normal.jpg", Sheet::Normal, 0},
@@ -327,6 +329,10 @@ int Run(const QStringList& args) {
                 {{"Profile_normal.jpg", Sheet::Normal, 0},
                  {"Profile_over.jpg", Sheet::Over, 0},
                  {"Profile_down.jpg", Sheet::Down, 0}});
+    WriteWindow(folder, autoProfile, "AutoProfile.ini", "AutoProfile",
+                {{"AutoProfile_normal.jpg", Sheet::Normal, 0},
+                 {"AutoProfile_over.jpg", Sheet::Over, 0},
+                 {"AutoProfile_down.jpg", Sheet::Down, 0}});
     WriteWindow(folder, update, "UpdateDlg.ini", "update",
                 {{"update_normal.jpg", Sheet::Normal, 0}, {"update_over.jpg", Sheet::Over, 0}});
 

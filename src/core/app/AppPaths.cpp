@@ -20,6 +20,7 @@ AppPaths AppPaths::Build(const fs::path& executable, const fs::path& installedDa
     p.skinColourPrefix = p.skinsFolder / "UserDengColor_";
     p.profileSkin = p.skinsFolder / "Profile.ini";
     p.updateSkin = p.skinsFolder / "UpdateDlg.ini";
+    p.autoProfileSkin = p.skinsFolder / "AutoProfile.ini";
     p.packageFolder = p.programFolder / "Package";
     p.compositeSkin = p.skinsFolder / "Composite.ini";
     p.companionProgram = exeFolder / "keywarden";

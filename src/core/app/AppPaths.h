@@ -17,6 +17,7 @@ struct AppPaths {
     std::filesystem::path skinColourPrefix; // Skins/UserDengColor_ (the installed default is number 3)
     std::filesystem::path profileSkin;      // Skins/Profile.ini
     std::filesystem::path updateSkin;       // Skins/UpdateDlg.ini
+    std::filesystem::path autoProfileSkin;  // Skins/AutoProfile.ini
     std::filesystem::path packageFolder;    // Package
     std::filesystem::path compositeSkin;    // Skins/Composite.ini
     std::filesystem::path companionProgram; // keywarden beside the executable

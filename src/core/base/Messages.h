@@ -14,6 +14,7 @@ constexpr std::uint32_t kCodeOpen = 0x4F50454E;       // "OPEN"
 constexpr std::uint32_t kCodeKill = 0x4C4C494B;       // "KILL"
 constexpr std::uint32_t kCodeInit = 0x494E4954;       // "INIT"
 constexpr std::uint32_t kCodeLang = 0x4C414E47;       // "LANG"
+constexpr std::uint32_t kCodeWind = 0x57494E44;       // "WIND"
 constexpr std::uint32_t kMainWindowMark = 0x4D41494E; // "MAIN"
 
 constexpr std::uint32_t MSG_OPEN = 0x5350;
@@ -22,6 +23,11 @@ constexpr std::uint32_t MSG_INIT = 0x4D4E;
 constexpr std::uint32_t MSG_PROFILE_SYNC = 0x5452;
 constexpr std::uint32_t MSG_DEVICE_LOST = 0x4753;
 constexpr std::uint32_t MSG_LANGUAGE = 0x5041;
+// The active-window watcher saw the focus move (lParam kWindowChanged) or found that the
+// focused window cannot be known (lParam kWindowUnknowable); posted with kCodeWind.
+constexpr std::uint32_t MSG_ACTIVE_WINDOW = 0x4157;
+constexpr std::intptr_t kWindowChanged = 1;
+constexpr std::intptr_t kWindowUnknowable = 2;
 
 // Command ids of the main window that arrive from outside or from menus.
 constexpr std::uint32_t kCommandFirmwareUpdate = 32780;
@@ -36,6 +42,7 @@ constexpr int kTimerBusy = 1050;           // busy indicator frames, 50 ms
 constexpr int kTimerLightingReload = 1051; // keyboard changed its lighting itself
 constexpr int kTimerPreview = 1052;        // lighting preview, 100 ms then 50 ms
 constexpr int kTimerSettingsReset = 1053;  // keyboard reset its settings itself
+constexpr int kTimerAutoProfile = 1054;    // automatic profiles: the focus settled, one-shot
 
 // Tray icon resources.
 constexpr int kIconNoKeyboard = 128;

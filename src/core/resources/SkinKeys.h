@@ -17,6 +17,7 @@ constexpr std::string_view kMainLayout = "Skins/Main.ini";
 constexpr std::string_view kProfileLayout = "Skins/Profile.ini";
 constexpr std::string_view kCompositeLayout = "Skins/Composite.ini";
 constexpr std::string_view kUpdateLayout = "Skins/UpdateDlg.ini";
+constexpr std::string_view kAutoProfileLayout = "Skins/AutoProfile.ini";
 
 // "KEY_%03X" with a key's scan index (0..255), e.g. "KEY_01E" for A; "" outside 0..255.
 std::string KeyLayoutKey(int scanIndex);
@@ -204,6 +205,27 @@ constexpr auto kUpdateDialogKeys = std::to_array<std::string_view>({
     "CONTROL_BACKUPButton",
 });
 
+constexpr auto kAutoProfileDialogKeys = std::to_array<std::string_view>({
+    "FUNC_AUTO_ENABLED",
+    "AUTO_ENABLED_TEXT",
+    "AUTO_DEFAULT_TEXT",
+    "AUTO_DEFAULT",
+    "PROGRAM_LIST",
+    "AUTO_MATCH",
+    "AUTO_PATTERN",
+    "AUTO_PROFILE",
+    "FUNC_ADD",
+    "FUNC_CHANGE",
+    "FUNC_DELETE",
+    "FUNC_UP",
+    "FUNC_DOWN",
+    "FUNC_PICK",
+    "AUTO_STATUS",
+    "CONTROL_OK",
+    "CONTROL_CANCEL",
+    "CONTROL2_APPLY",
+});
+
 // Whole-window state pictures, relative to the skin folder.
 constexpr auto kMainWindowPictures = std::to_array<std::string_view>({
     "main_normal.jpg",
@@ -233,6 +255,12 @@ constexpr auto kCompositeDialogPictures = std::to_array<std::string_view>({
     "function_normal.jpg",
     "function_over.jpg",
     "function_down.jpg",
+});
+
+constexpr auto kAutoProfileDialogPictures = std::to_array<std::string_view>({
+    "AutoProfile_normal.jpg",
+    "AutoProfile_over.jpg",
+    "AutoProfile_down.jpg",
 });
 
 constexpr auto kProfileDialogPictures = std::to_array<std::string_view>({

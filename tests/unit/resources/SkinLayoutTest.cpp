@@ -120,6 +120,8 @@ TEST(SkinLayoutTest, KeyNames) {
     checkList(skin::kProfileDialogKeys, "profile");
     checkList(skin::kCompositeDialogKeys, "composite");
     checkList(skin::kUpdateDialogKeys, "update");
+    checkList(skin::kAutoProfileDialogKeys, "automatic profiles");
+    checkList(skin::kAutoProfileDialogPictures, "automatic profiles pictures");
     checkList(skin::kMainWindowPictures, "main pictures");
     checkList(skin::kCompositeDialogPictures, "composite pictures");
     checkList(skin::kProfileDialogPictures, "profile pictures");
