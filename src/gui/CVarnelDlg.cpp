@@ -18,6 +18,7 @@
 #include "gui/widgets/SkinPlacement.h"
 
 #include "core/app/AppCore.h"
+#include "core/app/BackgroundJob.h"
 #include "core/app/FirmwareUpdateModel.h"
 #include "core/app/MainWindowButtons.h"
 #include "core/app/ProfileManagerModel.h"
@@ -286,7 +287,7 @@ void CVarnelDlg::LayOutWindowButtons() {
     }
     connect(Button("CONTROL_OK"), &CPngButton::clicked, this, [this] { m_model->Ok(); });
     connect(Button("CONTROL_CANCEL"), &CPngButton::clicked, this, [this] { m_model->Cancel(); });
-    connect(Button("CONTROL2_APPLY"), &CPngButton::clicked, this, [this] { m_model->Apply(); });
+    connect(Button("CONTROL2_APPLY"), &CPngButton::clicked, this, [this] { m_model->StartApply(); });
     connect(Button("CONTROL_HELP"), &CPngButton::clicked, this, &CVarnelDlg::OpenHelp);
     connect(Button("CONTROL_MINIMIZE"), &CPngButton::clicked, this, &CVarnelDlg::showMinimized);
     connect(Button("CONTROL_CLOSE"), &CPngButton::clicked, this, [this] { m_model->CloseSequence(); });
@@ -330,6 +331,10 @@ void CVarnelDlg::LayOutWindowButtons() {
     QAction* backup = m_backupMenu->addAction(QString());
     connect(restore, &QAction::triggered, this, &CVarnelDlg::ImportFromFile);
     connect(backup, &QAction::triggered, this, &CVarnelDlg::ExportToFile);
+    // The window has no system menu of its own: the about box is reached from here too.
+    m_backupMenu->addSeparator();
+    QAction* about = m_backupMenu->addAction(QString());
+    connect(about, &QAction::triggered, this, &CVarnelDlg::OpenAboutBox);
     m_profileMenu = std::make_unique<CSkinMenu>();
 }
 
@@ -406,6 +411,11 @@ void CVarnelDlg::LayOutLightingControls() {
         m_lightingKeys.emplace_back(key);
     }
     LoadBusyFrames(m_busy->size());
+    // The write's progress, to the right of the busy picture.
+    m_progress = new ColorStatic(this);
+    m_progress->setGeometry(m_busy->geometry().right() + 4, m_busy->y(), 96, m_busy->height());
+    m_progress->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_progress->hide();
 
     for (int rate = 1; rate <= 4; ++rate) {
         const std::string key = "FUNC_REPORT" + std::to_string(rate);
@@ -480,6 +490,7 @@ void CVarnelDlg::ApplyLanguage() {
     const QList<QAction*> actions = m_backupMenu->actions();
     actions[0]->setText(Text("MENU_1"));
     actions[1]->setText(Text("MENU_2"));
+    actions.back()->setText(Text("MENU_22"));
     for (const auto& [key, text] : kLightingLabels) {
         if (auto* label = qobject_cast<QLabel*>(Control(key))) {
             label->setText(QString::fromStdString(m_core.Text().Light(text)));
@@ -518,7 +529,10 @@ std::intptr_t CVarnelDlg::HandleMessage(std::uint32_t message, std::uintptr_t wP
     const std::intptr_t result = m_model->OnMessage(message, wParam, lParam);
     if (message == MSG_PROFILE_SYNC && wParam == kCodeProf) {
         NotifyState(WindowState::kKeyboardConnected);
-    } else if (message == MSG_DEVICE_LOST) {
+    } else if (message == MSG_DEVICE_LOST && wParam == 0) {
+        // The closed sub-dialogs leave the keyboard focus with the main window.
+        activateWindow();
+        setFocus(Qt::OtherFocusReason);
         NotifyState(WindowState::kKeyboardLost);
     }
     return result;
@@ -586,10 +600,17 @@ bool CVarnelDlg::TimerActive(int id) const {
 
 void CVarnelDlg::OnTimer(int id) {
     switch (id) {
-    case kTimerBusy:
+    case kTimerBusy: {
         m_busyFrame = (m_busyFrame + 1) % kBusyFrames;
         m_busy->SetPicture(m_busyFrames[static_cast<std::size_t>(m_busyFrame)]);
+        const QString progress = QString::fromStdString(ProgressText(m_model->Progress()));
+        if (!progress.isEmpty()) {
+            m_progress->setText(progress);
+            m_progress->show();
+            m_progress->raise();
+        }
         break;
+    }
     case kTimerPreview:
         if (m_timers[id]->interval() != kPreviewPeriodMs) {
             m_timers[id]->setInterval(kPreviewPeriodMs);
@@ -616,6 +637,11 @@ void CVarnelDlg::PaintKeyColours(std::span<const KeyButtonColour> colours) {
 }
 
 void CVarnelDlg::RefreshKeyButtons() {
+    // The worker holds the working image while a job runs; the model refreshes the buttons when
+    // the job has ended.
+    if (m_model->JobRunning()) {
+        return;
+    }
     for (const auto& [id, button] : m_keyButtons) {
         const KeyButtonState state = m_model->ButtonState(id);
         button->SetSelected(state.assigned);
@@ -806,14 +832,34 @@ void CVarnelDlg::ShowBusy(bool show) {
         m_busy->show();
         m_busy->raise();
         StartTimer(kTimerBusy, kBusyPeriodMs);
-        // The apply runs on this thread; paint the first frame before it starts.
-        m_busy->repaint();
         return;
     }
     QTimer::singleShot(kBusyHideDelayMs, this, [this] {
+        // A job started within the delay keeps the indicator.
+        if (m_model->JobRunning()) {
+            return;
+        }
         StopTimer(kTimerBusy);
         m_busy->hide();
+        m_progress->hide();
+        m_progress->clear();
     });
+}
+
+void CVarnelDlg::SetJobRunning(bool running) {
+    if (!running) {
+        m_jobControls.Unlock();
+        return;
+    }
+    std::vector<QWidget*> keep;
+    for (const char* key : {"CONTROL_HELP", "CONTROL_MINIMIZE", "CONTROL_CANCEL", "CONTROL_CLOSE", "LORVEN_LINK"}) {
+        keep.push_back(Button(key));
+    }
+    m_jobControls.Lock(*this, keep);
+}
+
+QString CVarnelDlg::ProgressShown() const {
+    return m_progress != nullptr && !m_progress->isHidden() ? m_progress->text() : QString();
 }
 
 bool CVarnelDlg::BusyShown() const {
@@ -842,7 +888,7 @@ void CVarnelDlg::ImportFromFile() {
     if (name.isEmpty()) {
         return;
     }
-    m_model->Import(name.toStdString());
+    m_model->StartImport(name.toStdString());
 }
 
 void CVarnelDlg::ExportToFile() {
@@ -851,11 +897,7 @@ void CVarnelDlg::ExportToFile() {
     if (name.isEmpty()) {
         return;
     }
-    std::string error;
-    if (!m_model->Export(name.toStdString(), &error)) {
-        // No language text covers a failed backup; the reason itself is the most useful text.
-        MessageBox::Show(this, QString::fromStdString(error), QString(), MessageButtons::kOk);
-    }
+    m_model->StartExport(name.toStdString());
 }
 
 void CVarnelDlg::OpenHelp() {

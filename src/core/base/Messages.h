@@ -14,6 +14,7 @@ constexpr std::uint32_t kCodeOpen = 0x4F50454E;       // "OPEN"
 constexpr std::uint32_t kCodeKill = 0x4C4C494B;       // "KILL"
 constexpr std::uint32_t kCodeInit = 0x494E4954;       // "INIT"
 constexpr std::uint32_t kCodeLang = 0x4C414E47;       // "LANG"
+constexpr std::uint32_t kCodeDone = 0x454E4F44;       // "DONE"
 constexpr std::uint32_t kMainWindowMark = 0x4D41494E; // "MAIN"
 
 constexpr std::uint32_t MSG_OPEN = 0x5350;
@@ -22,6 +23,9 @@ constexpr std::uint32_t MSG_INIT = 0x4D4E;
 constexpr std::uint32_t MSG_PROFILE_SYNC = 0x5452;
 constexpr std::uint32_t MSG_DEVICE_LOST = 0x4753;
 constexpr std::uint32_t MSG_LANGUAGE = 0x5041;
+// Posted by the main window's worker thread when its job (an apply, an import, a backup) has
+// run; the window then takes the result on its own thread.
+constexpr std::uint32_t MSG_JOB_DONE = 0x4A42;
 
 // Command ids of the main window that arrive from outside or from menus.
 constexpr std::uint32_t kCommandFirmwareUpdate = 32780;
