@@ -301,6 +301,10 @@ void CVarnelDlg::LayOutWindowButtons() {
         connect(Button("FUNC_PROFILE" + std::to_string(profile + 1)), &CPngButton::clicked, this,
                 [this, profile] { m_model->ProfileButton(profile); });
     }
+    // D1..D6 take the place of F1..F4 under the flip setting; they only show which set is on.
+    for (int d = 1; d <= skin::kDButtonCount; ++d) {
+        AddButton("FUNC_D" + std::to_string(d), FaceRule::Choice)->setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
     // FLIP_0 shows the keyboard's layout and does nothing.
     for (const char* flip : {"FLIP_1", "FLIP_2"}) {
         connect(Button(flip), &CPngButton::clicked, this, [this] { m_model->ToggleFlip(); });
@@ -675,6 +679,9 @@ void CVarnelDlg::SetSwitchCaption(const std::string& caption) {
 void CVarnelDlg::SetFlip(int flip) {
     Button("FLIP_1")->SetSelected(flip == 0);
     Button("FLIP_2")->SetSelected(flip == 1);
+    for (int d = 1; d <= skin::kDButtonCount; ++d) {
+        SetButtonEnabled(Button("FUNC_D" + std::to_string(d)), FlipEnablesDButtons(flip));
+    }
 }
 
 void CVarnelDlg::RefreshLightingPanel() {

@@ -194,5 +194,60 @@ TEST(MainWindowJobTest, PlainDialogsTakeTheSkinStyleAndTheMenuOffersTheAboutBox)
     EXPECT_LE((window.AboutBox()->geometry().center() - window.frameGeometry().center()).manhattanLength(), 4);
 }
 
+// The mean brightness of what the widget paints.
+double Brightness(QWidget& widget) {
+    const QImage image = widget.grab().toImage();
+    double sum = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            sum += QColor(image.pixel(x, y)).lightness();
+        }
+    }
+    return image.isNull() ? 0 : sum / (image.width() * image.height());
+}
+
+TEST(MainWindowJobTest, TheFlipSwapsF1ToF4ForD1ToD6AndDisabledButtonsLookDisabled) {
+    BRASSLANE_REQUIRE_APP();
+    AppHarness h;
+    ASSERT_TRUE(h.Start({"/Start"}));
+    ASSERT_TRUE(h.WaitForState("hidden-in-tray"));
+    CVarnelDlg& window = h.Window();
+    CPngButton* f1 = window.KeyButton(KeyButtonId::Key(0x3B));
+    std::vector<CPngButton*> dButtons;
+    for (int d = 1; d <= 6; ++d) {
+        CPngButton* button = window.Button("FUNC_D" + std::to_string(d));
+        ASSERT_NE(button, nullptr) << d;
+        EXPECT_FALSE(button->geometry().topLeft() == QPoint(1, 1)) << "D" << d << " is missing from the skin";
+        dButtons.push_back(button);
+    }
+    // Flip 0: F1..F4 on, D1..D6 off.
+    EXPECT_TRUE(f1->isEnabled());
+    for (CPngButton* d : dButtons) {
+        EXPECT_FALSE(d->isEnabled());
+    }
+    const double f1On = Brightness(*f1);
+    const double d1Off = Brightness(*dButtons[0]);
+
+    window.Button("FLIP_2")->click();
+    EXPECT_FALSE(f1->isEnabled());
+    for (CPngButton* d : dButtons) {
+        EXPECT_TRUE(d->isEnabled());
+    }
+    // A disabled key is plainly darker than the same key enabled.
+    EXPECT_LT(Brightness(*f1), f1On * 0.75);
+    EXPECT_GT(Brightness(*dButtons[0]), d1Off * 1.25);
+
+    // Apply without a pending edit looks different from Apply with one.
+    CPngButton* apply = window.Button("CONTROL2_APPLY");
+    ASSERT_FALSE(apply->isEnabled());
+    const QImage off = apply->grab().toImage();
+    h.Model().SetModified(true);
+    ASSERT_TRUE(apply->isEnabled());
+    EXPECT_NE(apply->grab().toImage(), off);
+    EXPECT_GT(Brightness(*apply), 0);
+    window.Button("FLIP_1")->click();
+    EXPECT_TRUE(f1->isEnabled());
+}
+
 } // namespace
 } // namespace brasslane::gui::test

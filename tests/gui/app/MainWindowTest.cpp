@@ -185,9 +185,12 @@ TEST(MainWindowTest, EveryControlIsPlacedFromTheSkinWithItsCaption) {
         EXPECT_EQ(window.Button(key)->toolTip(), Text(h, text)) << key;
     }
     const QList<QAction*> menu = window.BackupMenu()->actions();
-    ASSERT_EQ(menu.size(), 2);
+    // Restore, back up, and after a separator the about box (the window has no system menu).
+    ASSERT_EQ(menu.size(), 4);
     EXPECT_EQ(menu[0]->text(), Text(h, "MENU_1"));
     EXPECT_EQ(menu[1]->text(), Text(h, "MENU_2"));
+    EXPECT_TRUE(menu[2]->isSeparator());
+    EXPECT_EQ(menu[3]->text(), Text(h, "MENU_22"));
 
     auto* version = qobject_cast<QLabel*>(window.Control("LORVEN_VER"));
     ASSERT_NE(version, nullptr);
