@@ -16,7 +16,9 @@
 #include "core/keys/MacroBlob.h"
 #include "platform/linux/SingleInstance.h"
 
+#include <QDir>
 #include <QGuiApplication>
+#include <QProcess>
 #include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
@@ -30,8 +32,35 @@ namespace {
 
 constexpr ScanCode kKeyA = 0x1E;
 
+// Keeps a picture of `widget` for a person to look at: in BRASSLANE_SHOT_DIR when set (else the
+// build's artifacts folder), as the widget paints itself and, on a real X display, as the whole
+// screen shows it.
+void KeepPicture(QWidget& widget, const QString& name) {
+    QString folder = qEnvironmentVariable("BRASSLANE_SHOT_DIR");
+#if defined(BRASSLANE_ARTIFACT_DIR)
+    if (folder.isEmpty()) {
+        folder = QStringLiteral(BRASSLANE_ARTIFACT_DIR);
+    }
+#endif
+    if (folder.isEmpty() || !QDir().mkpath(folder)) {
+        return;
+    }
+    widget.grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
+    if (QGuiApplication::platformName() == QStringLiteral("xcb")) {
+        QCoreApplication::processEvents();
+        QProcess::execute(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"),
+                                                     folder + QLatin1Char('/') + name + QStringLiteral("-screen.png")});
+    }
+}
+
 // A pending edit of A, with the working image's macros filling the keyboard's macro area.
 void PendingEditWithFullMacroArea(AppHarness& h) {
+    // The largest macro area a keyboard can announce (255 x 128 bytes), as the keyboard and the
+    // program both know it.
+    auto info = h.Keyboard().Info();
+    info[11] = 0xFF;
+    h.Keyboard().SetInfo(info);
+    h.Core().Connection().macroCapacity.store(std::size_t{0xFF} * 128);
     const std::optional<std::size_t> record = h.Model().RecordOf(KeyButtonId::Key(kKeyA));
     ASSERT_TRUE(record);
     {
@@ -42,12 +71,15 @@ void PendingEditWithFullMacroArea(AppHarness& h) {
         image.SetEntry(*record, entry);
         const std::size_t capacity = h.Core().Connection().macroCapacity.load();
         ASSERT_GT(capacity, 0u);
-        MacroBlock macro;
-        macro.id = 1;
-        macro.name = u"long";
-        image.macros.push_back(macro);
-        while (MacroBlobSize(image.macros).withNames + 8 <= capacity && image.macros.back().steps.size() < 4000) {
-            image.macros.back().steps.push_back({10, 0x1E, 0});
+        for (std::uint16_t id = 1; id <= 100 && MacroBlobSize(image.macros).withNames + 8 <= capacity; ++id) {
+            MacroBlock macro;
+            macro.id = id;
+            macro.name = u"long";
+            image.macros.push_back(macro);
+            while (MacroBlobSize(image.macros).withNames + 8 <= capacity && image.macros.back().steps.size() < 4000) {
+                image.macros.back().steps.push_back(
+                    {10, 0x1E, static_cast<std::uint16_t>(image.macros.back().steps.size() % 2)});
+            }
         }
     }
     h.Model().SetModified(true);
@@ -86,6 +118,7 @@ TEST(MainWindowJobTest, TheWindowStaysLiveDuringASlowWriteAndShowsItsProgress) {
     const int ticksAtFirstProgress = ticks.load();
     const int frameAtFirstProgress = window.BusyFrame();
     const QString firstProgress = window.ProgressShown();
+    KeepPicture(window, QStringLiteral("apply-in-progress"));
     EXPECT_TRUE(firstProgress.contains(QStringLiteral(" / "))) << firstProgress.toStdString();
     ASSERT_TRUE(WaitFor([&] { return ticks.load() >= ticksAtFirstProgress + 20; }, 10000));
     // Still writing, yet the event loop ran twenty times, the busy frames turned and the
@@ -119,6 +152,13 @@ TEST(MainWindowJobTest, ARefusedWriteShowsTheMessageAndKeepsApplyLit) {
     ASSERT_EQ(MessageBox::ShownSoFar().size(), 1u);
     const QString text = MessageBox::ShownSoFar()[0].text;
     EXPECT_TRUE(text.contains(QStringLiteral("the key map of profile"))) << text.toStdString();
+    {
+        // The same box as the user sees it, kept as a picture.
+        const std::unique_ptr<QMessageBox> box = MessageBox::Build(&window, text, QString(), MessageButtons::kOk);
+        box->show();
+        WaitFor([] { return false; }, 300);
+        KeepPicture(*box, QStringLiteral("failure-message"));
+    }
     EXPECT_TRUE(window.Button("CONTROL2_APPLY")->isEnabled());
     EXPECT_TRUE(h.Model().IsModified());
 
