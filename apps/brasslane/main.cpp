@@ -8,7 +8,16 @@
 
 #include <QApplication>
 
+#include <cstdio>
+#include <string>
+
 int main(int argc, char** argv) {
+    // Help and version need no display: answered before the toolkit starts.
+    if (const brasslane::CommandLine early = brasslane::ParseCommandLine(argc, argv); early.help || early.version) {
+        const std::string text = early.help ? brasslane::CommandLineHelp() : brasslane::VersionText(BRASSLANE_VERSION);
+        std::fputs(text.c_str(), stdout);
+        return 0;
+    }
     brasslane::platform::InstallDurableSync();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brasslane"));

@@ -1,5 +1,7 @@
 #include "gui/CAboutDlg.h"
 
+#include "gui/SkinDialogStyle.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -39,6 +41,7 @@ CAboutDlg::CAboutDlg(TextLookup text, const QPixmap& icon, const QString& link, 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addLayout(buttons);
+    ApplySkinDialogStyle(*this);
     ApplyLanguage();
 }
 
@@ -53,6 +56,9 @@ void CAboutDlg::ApplyLanguage() {
 }
 
 void CAboutDlg::Open() {
+    if (!isVisible()) {
+        CentreDialog(*this, parentWidget());
+    }
     show();
     raise();
     activateWindow();

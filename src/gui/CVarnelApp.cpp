@@ -77,6 +77,9 @@ bool CVarnelApp::Start(const CommandLine& commandLine, int* exitCode) {
     if (!commandLine.error.empty()) {
         std::fprintf(stderr, "brasslane: %s\n", commandLine.error.c_str());
     }
+    for (const std::string& argument : commandLine.ignored) {
+        std::fputs(IgnoredArgumentText(argument).c_str(), stderr);
+    }
 
     m_instance = std::make_unique<platform::SingleInstance>(m_environment.runtimeFolder);
     // "/Kill" closes a running copy; without one it has no effect.
@@ -85,13 +88,22 @@ bool CVarnelApp::Start(const CommandLine& commandLine, int* exitCode) {
     }
     std::string error;
     if (!m_instance->TryBecomeFirst(&error)) {
+        if (!m_instance->HeldByAnother()) {
+            // No other copy is in the way: the folder itself cannot be used.
+            std::fprintf(stderr, "brasslane: the runtime folder %s cannot be used: %s\n",
+                         m_environment.runtimeFolder.string().c_str(), error.c_str());
+            *exitCode = 1;
+            return false;
+        }
         if (SendToFirst(MSG_OPEN, kCodeOpen)) {
             return false;
         }
         // The holder may be a copy in the middle of closing: try once more after it is gone.
         std::this_thread::sleep_for(kLockRetryDelay);
         if (!m_instance->TryBecomeFirst(&error)) {
-            std::fprintf(stderr, "brasslane: another copy is running but does not answer%s%s\n",
+            std::fprintf(stderr, "brasslane: %s%s%s\n",
+                         m_instance->HeldByAnother() ? "another copy is running but does not answer"
+                                                     : "the runtime folder cannot be used",
                          error.empty() ? "" : ": ", error.c_str());
             *exitCode = 1;
             return false;

@@ -19,6 +19,7 @@
 #include "gui/widgets/SkinPlacement.h"
 
 #include "core/app/AppCore.h"
+#include "core/app/BackgroundJob.h"
 #include "core/app/FirmwareUpdateModel.h"
 #include "core/app/MainWindowButtons.h"
 #include "core/app/ProfileManagerModel.h"
@@ -287,7 +288,7 @@ void CVarnelDlg::LayOutWindowButtons() {
     }
     connect(Button("CONTROL_OK"), &CPngButton::clicked, this, [this] { m_model->Ok(); });
     connect(Button("CONTROL_CANCEL"), &CPngButton::clicked, this, [this] { m_model->Cancel(); });
-    connect(Button("CONTROL2_APPLY"), &CPngButton::clicked, this, [this] { m_model->Apply(); });
+    connect(Button("CONTROL2_APPLY"), &CPngButton::clicked, this, [this] { m_model->StartApply(); });
     connect(Button("CONTROL_HELP"), &CPngButton::clicked, this, &CVarnelDlg::OpenHelp);
     connect(Button("CONTROL_MINIMIZE"), &CPngButton::clicked, this, &CVarnelDlg::showMinimized);
     connect(Button("CONTROL_CLOSE"), &CPngButton::clicked, this, [this] { m_model->CloseSequence(); });
@@ -300,6 +301,10 @@ void CVarnelDlg::LayOutWindowButtons() {
     for (int profile = 0; profile < 3; ++profile) {
         connect(Button("FUNC_PROFILE" + std::to_string(profile + 1)), &CPngButton::clicked, this,
                 [this, profile] { m_model->ProfileButton(profile); });
+    }
+    // D1..D6 take the place of F1..F4 under the flip setting; they only show which set is on.
+    for (int d = 1; d <= skin::kDButtonCount; ++d) {
+        AddButton("FUNC_D" + std::to_string(d), FaceRule::Choice)->setAttribute(Qt::WA_TransparentForMouseEvents);
     }
     // FLIP_0 shows the keyboard's layout and does nothing.
     for (const char* flip : {"FLIP_1", "FLIP_2"}) {
@@ -331,6 +336,10 @@ void CVarnelDlg::LayOutWindowButtons() {
     QAction* backup = m_backupMenu->addAction(QString());
     connect(restore, &QAction::triggered, this, &CVarnelDlg::ImportFromFile);
     connect(backup, &QAction::triggered, this, &CVarnelDlg::ExportToFile);
+    // The window has no system menu of its own: the about box is reached from here too.
+    m_backupMenu->addSeparator();
+    QAction* about = m_backupMenu->addAction(QString());
+    connect(about, &QAction::triggered, this, &CVarnelDlg::OpenAboutBox);
     m_profileMenu = std::make_unique<CSkinMenu>();
 }
 
@@ -407,6 +416,11 @@ void CVarnelDlg::LayOutLightingControls() {
         m_lightingKeys.emplace_back(key);
     }
     LoadBusyFrames(m_busy->size());
+    // The write's progress, to the right of the busy picture.
+    m_progress = new ColorStatic(this);
+    m_progress->setGeometry(m_busy->geometry().right() + 4, m_busy->y(), 96, m_busy->height());
+    m_progress->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_progress->hide();
 
     for (int rate = 1; rate <= 4; ++rate) {
         const std::string key = "FUNC_REPORT" + std::to_string(rate);
@@ -481,6 +495,7 @@ void CVarnelDlg::ApplyLanguage() {
     const QList<QAction*> actions = m_backupMenu->actions();
     actions[0]->setText(Text("MENU_1"));
     actions[1]->setText(Text("MENU_2"));
+    actions.back()->setText(Text("MENU_22"));
     for (const auto& [key, text] : kLightingLabels) {
         if (auto* label = qobject_cast<QLabel*>(Control(key))) {
             label->setText(QString::fromStdString(m_core.Text().Light(text)));
@@ -525,7 +540,10 @@ std::intptr_t CVarnelDlg::HandleMessage(std::uint32_t message, std::uintptr_t wP
     const std::intptr_t result = m_model->OnMessage(message, wParam, lParam);
     if (message == MSG_PROFILE_SYNC && wParam == kCodeProf) {
         NotifyState(WindowState::kKeyboardConnected);
-    } else if (message == MSG_DEVICE_LOST) {
+    } else if (message == MSG_DEVICE_LOST && wParam == 0) {
+        // The closed sub-dialogs leave the keyboard focus with the main window.
+        activateWindow();
+        setFocus(Qt::OtherFocusReason);
         NotifyState(WindowState::kKeyboardLost);
     }
     return result;
@@ -595,10 +613,17 @@ bool CVarnelDlg::TimerActive(int id) const {
 
 void CVarnelDlg::OnTimer(int id) {
     switch (id) {
-    case kTimerBusy:
+    case kTimerBusy: {
         m_busyFrame = (m_busyFrame + 1) % kBusyFrames;
         m_busy->SetPicture(m_busyFrames[static_cast<std::size_t>(m_busyFrame)]);
+        const QString progress = QString::fromStdString(ProgressText(m_model->Progress()));
+        if (!progress.isEmpty()) {
+            m_progress->setText(progress);
+            m_progress->show();
+            m_progress->raise();
+        }
         break;
+    }
     case kTimerAutoProfile:
         if (m_autoProfiles) {
             m_autoProfiles->OnTimer();
@@ -630,6 +655,11 @@ void CVarnelDlg::PaintKeyColours(std::span<const KeyButtonColour> colours) {
 }
 
 void CVarnelDlg::RefreshKeyButtons() {
+    // The worker holds the working image while a job runs; the model refreshes the buttons when
+    // the job has ended.
+    if (m_model->JobRunning()) {
+        return;
+    }
     for (const auto& [id, button] : m_keyButtons) {
         const KeyButtonState state = m_model->ButtonState(id);
         button->SetSelected(state.assigned);
@@ -663,6 +693,9 @@ void CVarnelDlg::SetSwitchCaption(const std::string& caption) {
 void CVarnelDlg::SetFlip(int flip) {
     Button("FLIP_1")->SetSelected(flip == 0);
     Button("FLIP_2")->SetSelected(flip == 1);
+    for (int d = 1; d <= skin::kDButtonCount; ++d) {
+        SetButtonEnabled(Button("FUNC_D" + std::to_string(d)), FlipEnablesDButtons(flip));
+    }
 }
 
 void CVarnelDlg::RefreshLightingPanel() {
@@ -820,14 +853,34 @@ void CVarnelDlg::ShowBusy(bool show) {
         m_busy->show();
         m_busy->raise();
         StartTimer(kTimerBusy, kBusyPeriodMs);
-        // The apply runs on this thread; paint the first frame before it starts.
-        m_busy->repaint();
         return;
     }
     QTimer::singleShot(kBusyHideDelayMs, this, [this] {
+        // A job started within the delay keeps the indicator.
+        if (m_model->JobRunning()) {
+            return;
+        }
         StopTimer(kTimerBusy);
         m_busy->hide();
+        m_progress->hide();
+        m_progress->clear();
     });
+}
+
+void CVarnelDlg::SetJobRunning(bool running) {
+    if (!running) {
+        m_jobControls.Unlock();
+        return;
+    }
+    std::vector<QWidget*> keep;
+    for (const char* key : {"CONTROL_HELP", "CONTROL_MINIMIZE", "CONTROL_CANCEL", "CONTROL_CLOSE", "LORVEN_LINK"}) {
+        keep.push_back(Button(key));
+    }
+    m_jobControls.Lock(*this, keep);
+}
+
+QString CVarnelDlg::ProgressShown() const {
+    return m_progress != nullptr && !m_progress->isHidden() ? m_progress->text() : QString();
 }
 
 bool CVarnelDlg::BusyShown() const {
@@ -856,7 +909,7 @@ void CVarnelDlg::ImportFromFile() {
     if (name.isEmpty()) {
         return;
     }
-    m_model->Import(name.toStdString());
+    m_model->StartImport(name.toStdString());
 }
 
 void CVarnelDlg::ExportToFile() {
@@ -865,11 +918,7 @@ void CVarnelDlg::ExportToFile() {
     if (name.isEmpty()) {
         return;
     }
-    std::string error;
-    if (!m_model->Export(name.toStdString(), &error)) {
-        // No language text covers a failed backup; the reason itself is the most useful text.
-        MessageBox::Show(this, QString::fromStdString(error), QString(), MessageButtons::kOk);
-    }
+    m_model->StartExport(name.toStdString());
 }
 
 void CVarnelDlg::OpenHelp() {

@@ -5,6 +5,7 @@
 // MainWindowModel: clicks, private messages and timers go to the model, which tells the window
 // what to redraw. Lives hidden behind the tray icon for most of its life.
 
+#include "gui/JobControls.h"
 #include "gui/widgets/CBaseDialog.h"
 #include "gui/widgets/CPngButton.h"
 #include "gui/widgets/SkinPictures.h"
@@ -37,6 +38,7 @@ namespace brasslane::gui {
 
 class AutoProfileController;
 class CAboutDlg;
+class ColorStatic;
 class CPictureStatic;
 class CTrayIcon;
 class CVarnel_DlgProfile;
@@ -123,7 +125,7 @@ public:
     CAboutDlg* AboutBox() const { return m_about; }
     // Creates the about box the first time, then shows it.
     void OpenAboutBox();
-    // The backup / restore menu of "CONTROL_MENU" and its two commands.
+    // The menu of "CONTROL_MENU": restore, back up and, after a separator, the about box.
     QMenu* BackupMenu() const { return m_backupMenu.get(); }
     void ImportFromFile();
     void ExportToFile();
@@ -168,6 +170,10 @@ public:
     void HideWindow() override;
     void ShowBusy(bool show) override;
     void EndApplication() override;
+    void SetJobRunning(bool running) override;
+
+    // The progress text beside the busy indicator ("37 / 240" while the keyboard is written).
+    QString ProgressShown() const;
 
 public slots:
     // Enter and Escape are swallowed before they get here; what remains (the window's own
@@ -218,6 +224,8 @@ private:
     std::vector<CPngButton*> m_placementDisabled;
 
     CPictureStatic* m_busy = nullptr;
+    ColorStatic* m_progress = nullptr;
+    JobControls m_jobControls;
     std::vector<QPixmap> m_busyFrames;
     int m_busyFrame = 0;
     int m_busyStarts = 0;

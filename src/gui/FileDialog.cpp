@@ -1,5 +1,7 @@
 #include "gui/FileDialog.h"
 
+#include "gui/SkinDialogStyle.h"
+
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -12,6 +14,12 @@ namespace {
 std::optional<QString> g_nextFileName;
 
 QString Chosen(QFileDialog& dialog) {
+    // The toolkit's own dialog, so that it takes the skin's style; the desktop's native one
+    // would stay light.
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    ApplySkinDialogStyle(dialog);
+    dialog.resize(dialog.sizeHint().expandedTo(QSize(640, 420)));
+    CentreDialog(dialog, dialog.parentWidget());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return {};
     }
@@ -39,7 +47,7 @@ QString Run(QWidget* parent, const QString& folder, QFileDialog::AcceptMode mode
 } // namespace
 
 QString FileDialog::ProfileFilters() {
-    return QStringLiteral("(*.fwc) (*.fwc);;(*.*) (*)");
+    return QStringLiteral("Profile files (*.fwc);;All files (*)");
 }
 
 QString FileDialog::GetOpenProfileName(QWidget* parent, const QString& folder) {

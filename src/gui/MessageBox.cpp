@@ -1,5 +1,7 @@
 #include "gui/MessageBox.h"
 
+#include "gui/SkinDialogStyle.h"
+
 #include <QMessageBox>
 
 namespace brasslane::gui {
@@ -29,25 +31,33 @@ MessageAnswer MessageBox::Show(QWidget* parent, const QString& text, const QStri
             answer = MessageAnswer::kNo;
         }
     } else if (!g_neverBlock) {
-        QMessageBox box(parent);
-        box.setText(text);
-        box.setWindowTitle(caption);
-        if (buttons == MessageButtons::kYesNo) {
-            box.setIcon(QMessageBox::Question);
-            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-            box.setDefaultButton(QMessageBox::No);
-            box.setEscapeButton(QMessageBox::No);
-        } else {
-            box.setIcon(QMessageBox::Information);
-            box.setStandardButtons(QMessageBox::Ok);
-        }
-        const int result = box.exec();
+        const std::unique_ptr<QMessageBox> box = Build(parent, text, caption, buttons);
+        const int result = box->exec();
         if (buttons == MessageButtons::kYesNo) {
             answer = result == QMessageBox::Yes ? MessageAnswer::kYes : MessageAnswer::kNo;
         }
     }
     g_shown.push_back({text, caption, buttons, answer});
     return answer;
+}
+
+std::unique_ptr<QMessageBox> MessageBox::Build(QWidget* parent, const QString& text, const QString& caption,
+                                               MessageButtons buttons) {
+    auto box = std::make_unique<QMessageBox>(parent);
+    box->setText(text);
+    box->setWindowTitle(caption);
+    if (buttons == MessageButtons::kYesNo) {
+        box->setIcon(QMessageBox::Question);
+        box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box->setDefaultButton(QMessageBox::No);
+        box->setEscapeButton(QMessageBox::No);
+    } else {
+        box->setIcon(QMessageBox::Information);
+        box->setStandardButtons(QMessageBox::Ok);
+    }
+    ApplySkinDialogStyle(*box);
+    CentreDialog(*box, parent);
+    return box;
 }
 
 void MessageBox::SetNextAnswer(MessageAnswer answer) {

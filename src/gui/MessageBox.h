@@ -1,15 +1,18 @@
 #pragma once
 
-// The program's message boxes: a QMessageBox whose Yes/No questions preselect No. Tests answer
+// The program's message boxes: a QMessageBox in the skin's style whose Yes/No questions preselect
+// No. Tests answer
 // boxes in advance so that no box ever waits for a person.
 
 #include "core/base/UiSink.h"
 
 #include <QString>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
+class QMessageBox;
 class QWidget;
 
 namespace brasslane::gui {
@@ -19,6 +22,11 @@ public:
     // Shows `text` with `caption`; returns kOk for an OK box, kYes or kNo for a question
     // (closing a question box counts as No).
     static MessageAnswer Show(QWidget* parent, const QString& text, const QString& caption, MessageButtons buttons);
+
+    // The box Show runs, in the skin's dark style and centred on `parent` (on the screen while
+    // `parent` is hidden or null), not yet shown.
+    static std::unique_ptr<QMessageBox> Build(QWidget* parent, const QString& text, const QString& caption,
+                                              MessageButtons buttons);
 
     // The next box takes this answer instead of waiting for the user.
     static void SetNextAnswer(MessageAnswer answer);

@@ -249,6 +249,15 @@ void AddBottomBar(WindowSkin& skin) {
                    Role::Push, PlateFace());
     skin.AddButton(QStringLiteral("CONTROL2_APPLY"), QRect(right - 110 + 1, kBottomBarTop + 1, 110, 34), Role::Push,
                    PlateFace());
+    // D1..D6, which the flip setting turns on in place of F1..F4, in the bar's middle.
+    constexpr int dWidth = 52;
+    constexpr int dGap = 6;
+    const int dLeft = 432;
+    for (int i = 0; i < 6; ++i) {
+        skin.AddButton(QStringLiteral("FUNC_D%1").arg(i + 1),
+                       QRect(dLeft + i * (dWidth + dGap) + 1, kBottomBarTop + 3, dWidth, 30), Role::Key,
+                       KeyFace(QStringLiteral("D%1").arg(i + 1)));
+    }
 }
 
 constexpr int kArrowSize = 22;

@@ -31,6 +31,10 @@ CommandLine ParseCommandLine(std::span<const std::string_view> arguments) {
             line.kill = true;
         } else if (EqualsNoCase(arg, "/Start")) {
             line.start = true;
+        } else if (arg == "--help" || arg == "-h") {
+            line.help = true;
+        } else if (arg == "--version") {
+            line.version = true;
         } else if (arg == kSimulate) {
             line.simulate = true;
         } else if (arg.starts_with(kSimulate) && arg.size() > kSimulate.size() && arg[kSimulate.size()] == '=') {
@@ -58,6 +62,31 @@ CommandLine ParseCommandLine(std::span<const std::string_view> arguments) {
         }
     }
     return line;
+}
+
+std::string CommandLineHelp() {
+    return "Usage: brasslane [/Start] [/Kill] [--simulate[=STATE.json]] [--model 7672|505b]\n"
+           "\n"
+           "Configures the keyboard from a window behind its tray icon. Only one copy runs: a second\n"
+           "start brings the running copy's window forward and ends.\n"
+           "\n"
+           "  /Start                   do not open the window when the keyboard is found\n"
+           "  /Kill                    close the running copy (through its whole close sequence)\n"
+           "  --simulate[=STATE.json]  use the simulated keyboard, its memory kept in STATE.json\n"
+           "  --model 7672|505b        the model of a new simulated keyboard (126 or 128 keys)\n"
+           "  -h, --help               show this help and end\n"
+           "  --version                show the version and end\n"
+           "\n"
+           "The switches ignore case. Other arguments are ignored with a warning.\n"
+           "See also brasslane(1) and brasslanectl(1).\n";
+}
+
+std::string VersionText(std::string_view version) {
+    return "brasslane " + std::string(version) + "\n";
+}
+
+std::string IgnoredArgumentText(std::string_view argument) {
+    return "brasslane: ignoring unknown argument \"" + std::string(argument) + "\"\n";
 }
 
 CommandLine ParseCommandLine(int argc, const char* const* argv) {

@@ -23,6 +23,9 @@ struct CommandLine {
     // "--model 7672" or "--model 505b" (also "--model=..."): the product id of the simulated
     // keyboard.
     std::optional<std::uint16_t> model;
+    // "--help" / "-h" and "--version": print and end without starting.
+    bool help = false;
+    bool version = false;
     // Arguments that are none of the above. They are ignored by the program, as any unknown
     // switch always was; kept so that a caller can warn about them.
     std::vector<std::string> ignored;
@@ -30,6 +33,13 @@ struct CommandLine {
     // not applied.
     std::string error;
 };
+
+// What "brasslane --help" prints: the switches and options above, one line each.
+std::string CommandLineHelp();
+// What "brasslane --version" prints, from the version the build gives ("brasslane 0.1.0").
+std::string VersionText(std::string_view version);
+// The warning for an argument the program ignores ("brasslane: ignoring unknown argument "x"").
+std::string IgnoredArgumentText(std::string_view argument);
 
 // `arguments` excludes the program name.
 CommandLine ParseCommandLine(std::span<const std::string_view> arguments);

@@ -69,6 +69,10 @@ bool FlipDisables(KeyButtonId button, int flip) {
            std::find(kFlipKeys.begin(), kFlipKeys.end(), button.scanCode) != kFlipKeys.end();
 }
 
+bool FlipEnablesDButtons(int flip) {
+    return flip == 1;
+}
+
 std::string ButtonCaption(KeyButtonId button, const KeyEntry& entry, std::span<const MacroBlock> macros,
                           Language& language) {
     switch (button.kind) {

@@ -46,6 +46,9 @@ std::optional<std::size_t> ButtonSlot(KeyButtonId button);
 // with 0 (and any other value) none is.
 bool FlipDisables(KeyButtonId button, int flip);
 
+// Are the six buttons D1..D6 enabled under the flip setting? Only with 1, the reverse of F1..F4.
+bool FlipEnablesDButtons(int flip);
+
 // The button's tooltip for its entry: key name (or "G1".."G9") and what it is assigned to.
 std::string ButtonCaption(KeyButtonId button, const KeyEntry& entry, std::span<const MacroBlock> macros,
                           Language& language);

@@ -6,8 +6,12 @@
 #include "core/lighting/KeyColourTable.h"
 #include "core/lighting/PreviewTables.h"
 
+#include "core/resources/Language.h"
+
 #include <charconv>
 #include <mutex>
+#include <system_error>
+#include <utility>
 #include <vector>
 
 namespace brasslane {
@@ -51,7 +55,8 @@ MainWindowModel::MainWindowModel(SessionCore& core, MainWindowView& view)
                                                [this] { return Apply(); },
                                                [this](int) { m_view.RefreshKeyButtons(); },
                                                [this] { RebuildProfileMenu(); },
-                                           }) {
+                                           }),
+      m_job(core.Ui()) {
     m_core.Profiles().SetSyncHooks(ProfileSyncHooks{
         [this](int) { m_view.RefreshKeyButtons(); },
         [this] { SetModified(false); },
@@ -60,6 +65,8 @@ MainWindowModel::MainWindowModel(SessionCore& core, MainWindowView& view)
 }
 
 MainWindowModel::~MainWindowModel() {
+    // The worker writes this model's members: it ends before any of them goes.
+    m_job.Finish();
     m_core.Profiles().SetSyncHooks({});
 }
 
@@ -188,6 +195,9 @@ void MainWindowModel::PreviewTick() {
 }
 
 void MainWindowModel::KeyClicked(KeyButtonId button) {
+    if (m_job.Running()) {
+        return;
+    }
     if (!IsKeyButton(button)) {
         return;
     }
@@ -231,6 +241,9 @@ void MainWindowModel::KeyDialogApplied() {
 }
 
 void MainWindowModel::ToggleKeySelectionMode() {
+    if (m_job.Running()) {
+        return;
+    }
     const bool on = !KeySelectionMode();
     m_core.State().keySelectionMode.store(on);
     m_view.SetSwitchCaption(m_core.Text().Text(on ? "MAIN_SWITCH_COLOR_TEXT" : "MAIN_SWITCH_FUNCTION_TEXT"));
@@ -238,6 +251,9 @@ void MainWindowModel::ToggleKeySelectionMode() {
 }
 
 bool MainWindowModel::ProfileButton(int profile) {
+    if (m_job.Running()) {
+        return false;
+    }
     if (profile < 0 || profile >= kProfileCount) {
         return false;
     }
@@ -265,6 +281,9 @@ bool MainWindowModel::ProfileButton(int profile) {
 }
 
 bool MainWindowModel::RestoreDefaults() {
+    if (m_job.Running()) {
+        return false;
+    }
     const MessageAnswer answer =
         m_core.Ui().ShowMessage(m_core.Text().Text("MAIN_PROMPT_DEFAULT"), std::string(), MessageButtons::kYesNo);
     if (answer != MessageAnswer::kYes) {
@@ -281,14 +300,18 @@ bool MainWindowModel::RestoreDefaults() {
 
     m_core.ResetLighting();
     m_view.RefreshLightingPanel();
-    Apply();
-    if (!m_core.KeyColours().SwitchOn()) {
-        SwitchOffSteps();
-    }
+    StartApply([this](bool) {
+        if (!m_core.KeyColours().SwitchOn()) {
+            SwitchOffSteps();
+        }
+    });
     return true;
 }
 
 bool MainWindowModel::Apply() {
+    if (m_job.Running()) {
+        return false;
+    }
     m_view.ShowBusy(true);
     bool done = true;
     if (m_modified) {
@@ -308,8 +331,186 @@ bool MainWindowModel::Apply() {
 }
 
 void MainWindowModel::Ok() {
-    Apply();
-    m_view.HideWindow();
+    StartApply([this](bool ok) {
+        if (ok) {
+            m_view.HideWindow();
+        }
+    });
+}
+
+bool MainWindowModel::StartApply(std::function<void(bool ok)> done) {
+    if (m_job.Running()) {
+        return false;
+    }
+    if (!m_modified) {
+        // Nothing pending: the busy indicator comes and goes, the keyboard hears nothing.
+        m_view.ShowBusy(true);
+        m_view.ShowBusy(false);
+        if (done) {
+            done(true);
+        }
+        return true;
+    }
+    return RunJob(
+        JobKind::kApply,
+        [this] {
+            ProfileStore& profiles = m_core.Profiles();
+            std::lock_guard lock(m_core.Working().lock);
+            m_jobSaved = profiles.SaveToCacheFile(false, &m_jobError);
+            m_jobWrite = profiles.TakeSnapshotAndUpload(false);
+        },
+        std::move(done));
+}
+
+bool MainWindowModel::StartImport(const std::filesystem::path& path) {
+    if (m_job.Running()) {
+        return false;
+    }
+    m_jobPath = path;
+    return RunJob(JobKind::kImport,
+                  [this] {
+                      ProfileStore& profiles = m_core.Profiles();
+                      m_jobValid = false;
+                      if (profiles.ValidateProfileFile(m_jobPath) != ProfileFileCheck::kValid) {
+                          return;
+                      }
+                      std::lock_guard lock(m_core.Working().lock);
+                      // Loading replaces the whole image or nothing, so a file that changed since it was
+                      // checked leaves the working image as it was.
+                      if (!profiles.LoadProfileFile(m_jobPath)) {
+                          return;
+                      }
+                      m_jobValid = true;
+                      m_jobSaved = profiles.SaveToCacheFile(false, &m_jobError);
+                      m_jobWrite = profiles.TakeSnapshotAndUpload(true);
+                  },
+                  {});
+}
+
+bool MainWindowModel::StartExport(const std::filesystem::path& path) {
+    if (m_job.Running()) {
+        return false;
+    }
+    m_jobPath = path;
+    return RunJob(JobKind::kExport,
+                  [this] {
+                      m_jobError.clear();
+                      m_jobSaved = m_core.Profiles().SaveProfileFile(m_jobPath, true, &m_jobError);
+                  },
+                  {});
+}
+
+LinkProgress MainWindowModel::Progress() const {
+    return m_core.Link().Progress();
+}
+
+bool MainWindowModel::RunJob(JobKind kind, std::function<void()> work, std::function<void(bool ok)> done) {
+    m_jobKind = kind;
+    m_jobDone = std::move(done);
+    m_jobSaved = false;
+    m_jobValid = false;
+    m_jobError.clear();
+    m_jobWrite = WriteResult{};
+    m_view.ShowBusy(true);
+    m_view.SetJobRunning(true);
+    if (!m_job.Start(work)) {
+        // No thread to be had: the job runs here, as it would without a worker.
+        work();
+        OnJobDone();
+    }
+    return true;
+}
+
+void MainWindowModel::ReportWriteFailure() {
+    std::string what;
+    if (!m_lastWrite.Ok()) {
+        what = WriteResultText(m_lastWrite);
+    } else {
+        what = "the settings could not be saved on this computer (" + m_jobError + ")";
+    }
+    m_core.Ui().ShowMessage(FormatText(m_core.Text().Text("MAIN_PROMPT_APPLY_FAILED"), what), std::string(),
+                            MessageButtons::kOk);
+}
+
+void MainWindowModel::OnJobDone() {
+    m_job.Finish();
+    const JobKind kind = std::exchange(m_jobKind, JobKind::kNone);
+    if (kind == JobKind::kNone) {
+        return;
+    }
+    // The controls first get back their own states, so that what the result sets (Apply) stays.
+    m_view.SetJobRunning(false);
+    bool ok = true;
+    switch (kind) {
+    case JobKind::kApply:
+        m_lastWrite = m_jobWrite;
+        ok = m_jobSaved && m_lastWrite.Ok();
+        if (ok) {
+            SetModified(false);
+        } else {
+            ReportWriteFailure();
+        }
+        break;
+    case JobKind::kImport:
+        if (!m_jobValid) {
+            ok = false;
+            m_core.Ui().ShowMessage(m_core.Text().Text("MAIN_PROMPT_INPORT"), std::string(), MessageButtons::kOk);
+            break;
+        }
+        m_lastWrite = m_jobWrite;
+        ok = m_jobSaved && m_lastWrite.Ok();
+        // An import the keyboard did not take stays pending, so that Apply can send it again.
+        SetModified(!ok);
+        if (!ok) {
+            ReportWriteFailure();
+        }
+        break;
+    case JobKind::kExport:
+        ok = m_jobSaved;
+        if (!ok) {
+            m_core.Ui().ShowMessage(
+                FormatText(m_core.Text().Text("MAIN_PROMPT_BACKUP_FAILED"), BackupFailureReason(m_jobPath, m_jobError)),
+                std::string(), MessageButtons::kOk);
+        }
+        break;
+    case JobKind::kNone:
+        break;
+    }
+    m_view.ShowBusy(false);
+    m_view.RefreshKeyButtons();
+
+    // What waited for the job, in the order the window would have handled it.
+    if (std::exchange(m_syncPending, false)) {
+        OnProfileSync();
+    }
+    for (const int id : std::exchange(m_timersPending, {})) {
+        OnTimer(id);
+    }
+    if (std::function<void(bool)> done = std::exchange(m_jobDone, {})) {
+        done(ok);
+    }
+    if (std::exchange(m_closePending, false)) {
+        CloseSequence();
+    }
+}
+
+std::string BackupFailureReason(const std::filesystem::path& path, const std::string& error) {
+    std::error_code ec;
+    const std::filesystem::path folder = path.parent_path().empty() ? std::filesystem::path(".") : path.parent_path();
+    std::string reason;
+    if (!std::filesystem::exists(folder, ec)) {
+        reason = "the folder " + folder.string() + " does not exist";
+    } else if (!std::filesystem::is_directory(folder, ec)) {
+        reason = folder.string() + " is not a folder";
+    } else if (std::filesystem::is_directory(path, ec)) {
+        reason = path.string() + " is a folder";
+    } else {
+        reason = "the file " + path.string() + " could not be written there (no permission, or the disk is full)";
+    }
+    if (!error.empty()) {
+        reason += ". Details: " + error;
+    }
+    return reason;
 }
 
 void MainWindowModel::Cancel() {
@@ -323,6 +524,9 @@ void MainWindowModel::SwitchOffSteps() {
 }
 
 bool MainWindowModel::SetLightingSwitch(bool on) {
+    if (m_job.Running()) {
+        return false;
+    }
     if (!on) {
         SwitchOffSteps();
         return true;
@@ -342,6 +546,9 @@ bool MainWindowModel::SetLightingSwitch(bool on) {
 }
 
 bool MainWindowModel::Import(const std::filesystem::path& path) {
+    if (m_job.Running()) {
+        return false;
+    }
     ProfileStore& profiles = m_core.Profiles();
     if (profiles.ValidateProfileFile(path) != ProfileFileCheck::kValid) {
         m_core.Ui().ShowMessage(m_core.Text().Text("MAIN_PROMPT_INPORT"), std::string(), MessageButtons::kOk);
@@ -378,6 +585,9 @@ bool MainWindowModel::MenuCommand(std::uint32_t command) {
 }
 
 bool MainWindowModel::SwitchProfile(int profile) {
+    if (m_job.Running()) {
+        return false;
+    }
     return m_switch.Switch(profile);
 }
 
@@ -411,6 +621,12 @@ void MainWindowModel::Open() {
 
 bool MainWindowModel::CloseSequence() {
     m_view.HideWindow();
+    if (m_job.Running()) {
+        // The keyboard is being written: ending now would leave it half-written. The sequence
+        // goes on when the job has ended (OnJobDone).
+        m_closePending = true;
+        return false;
+    }
     if (!m_view.CloseSubDialogs()) {
         return false;
     }
@@ -507,6 +723,11 @@ std::intptr_t MainWindowModel::OnMessage(std::uint32_t message, std::uintptr_t w
         if (wParam != kCodeProf) {
             return 0;
         }
+        if (m_job.Running()) {
+            // The worker holds the working image while it writes; read the keyboard after it.
+            m_syncPending = true;
+            return 1;
+        }
         OnProfileSync();
         return 1;
     case MSG_DEVICE_LOST:
@@ -514,6 +735,12 @@ std::intptr_t MainWindowModel::OnMessage(std::uint32_t message, std::uintptr_t w
             return 0;
         }
         m_view.CloseSubDialogs();
+        return 1;
+    case MSG_JOB_DONE:
+        if (wParam != kCodeDone) {
+            return 0;
+        }
+        OnJobDone();
         return 1;
     case MSG_LANGUAGE:
         if (wParam != kCodeLang) {
@@ -547,6 +774,11 @@ bool MainWindowModel::TrayCommand(std::uint32_t command) {
 }
 
 bool MainWindowModel::OnTimer(int id) {
+    if (m_job.Running() && (id == kTimerLightingReload || id == kTimerSettingsReset)) {
+        // Both read the keyboard or change the working image: after the job.
+        m_timersPending.push_back(id);
+        return true;
+    }
     switch (id) {
     case kTimerLightingReload:
         ReloadLighting();

@@ -5,18 +5,22 @@
 // implements MainWindowView and forwards every click, message and timer to this model; the
 // model tells the view what to redraw. Used from the user-interface thread only.
 
+#include "core/app/BackgroundJob.h"
 #include "core/app/MainWindowButtons.h"
 #include "core/app/ProfileMenu.h"
 #include "core/app/ProfileSwitch.h"
+#include "core/device/DeviceLink.h"
 #include "core/lighting/PreviewEngine.h"
 #include "core/lighting/Rgb.h"
 #include "core/profiles/WriteSequence.h"
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace brasslane {
 
@@ -79,7 +83,14 @@ public:
     // The last step of the close sequence: remove the tray icon, give up the single instance and
     // end the program's event loop.
     virtual void EndApplication() = 0;
+    // A long job (apply, import, backup) started or ended on the worker thread: while it runs the
+    // controls that would change the working image or talk to the keyboard are disabled.
+    virtual void SetJobRunning(bool running) { static_cast<void>(running); }
 };
+
+// The words a user reads when a backup could not be written to `path`; `error` is the file
+// layer's own reason, kept at the end for whoever needs the detail.
+std::string BackupFailureReason(const std::filesystem::path& path, const std::string& error);
 
 class MainWindowModel {
 public:
@@ -109,6 +120,8 @@ public:
     bool StartupFinished() const { return m_startupFinished; }
 
     // ---- controls
+    // While a job runs on the worker (JobRunning) the controls that edit the working image or
+    // talk to the keyboard do nothing and return false: the view has disabled them anyway.
     // A click on a key, G or Fn button: lighting mode paints the key (effect 20 only); else opens
     // the key assignment dialog through the view (the buttons are refreshed when it returns),
     // or in key-selection mode flips the selection flag of the button's own
@@ -128,16 +141,16 @@ public:
     bool ProfileButton(int profile);
     // "FUNC_DEFAULT": asks first. Clears the key and G buttons' entries (G bank A, the bank the
     // window shows; bank B keeps its entries; G slots keep their G codes) of the active
-    // profile, resets the lighting, applies. False when answered No or when the active profile
-    // cannot be known (nothing changed).
+    // profile, resets the lighting, applies on the worker (StartApply). False when answered No or
+    // when the active profile cannot be known (nothing changed).
     bool RestoreDefaults();
     // The apply flow. True when nothing was pending or both the cache file and the keyboard were
     // written (the modified flag is then clear); false when something failed (the flag stays).
     bool Apply();
     // What the last write into the keyboard (by Apply or Import) did: which part failed, if any.
     const WriteResult& LastWrite() const { return m_lastWrite; }
-    // "CONTROL_OK": apply, then hide the window (also when the apply failed: the edit stays
-    // pending and Apply enabled).
+    // "CONTROL_OK": apply on the worker, then hide the window. When the apply failed the window
+    // stays open with the message and Apply enabled, so the user sees that nothing was written.
     void Ok();
     // "CONTROL_CANCEL" and the window's own close request: hide; nothing is undone.
     void Cancel();
@@ -157,6 +170,21 @@ public:
     // Export the working image to `path`. False (with `error` set) when the file could not be
     // written; nothing is sent to the keyboard.
     bool Export(const std::filesystem::path& path, std::string* error = nullptr);
+    // ---- the same jobs on the worker thread (BackgroundJob), for the window's controls. Each
+    // returns false, doing nothing, while another job runs. The view is told SetJobRunning(true)
+    // and shows the busy indicator; when the worker posts MSG_JOB_DONE, OnMessage takes the
+    // result on this thread: a failure is said in a message naming what failed, the modified flag
+    // and Apply are set as the synchronous calls set them, and `done` (if any) gets the outcome.
+    // Key refreshes, a keyboard arrival and the keyboard's own notifications that come in while
+    // the job runs are handled after it.
+    bool StartApply(std::function<void(bool ok)> done = {});
+    bool StartImport(const std::filesystem::path& path);
+    bool StartExport(const std::filesystem::path& path);
+    bool JobRunning() const { return m_job.Running(); }
+    // How far the keyboard write of the running job has come (exchanges done of total; total 0
+    // while nothing is being written).
+    LinkProgress Progress() const;
+
     // A profile menu command: 9001..9003 switch to profile 0..2; 9000 (the default entry)
     // switches nothing. False for other commands and when the switch was refused.
     bool MenuCommand(std::uint32_t command);
@@ -206,9 +234,14 @@ public:
     void Open();
     // The close sequence. False when a sub-dialog refused to close (the program keeps running,
     // hidden); else the images are freed and the view's EndApplication has run.
+    // While a job runs the close sequence waits for it: it runs when the job has ended.
     bool CloseSequence();
 
 private:
+    enum class JobKind { kNone, kApply, kImport, kExport };
+    bool RunJob(JobKind kind, std::function<void()> work, std::function<void(bool ok)> done);
+    void OnJobDone();
+    void ReportWriteFailure();
     void SwitchOffSteps();
     void OnProfileSync();
     void OnSettingsReset();
@@ -226,6 +259,21 @@ private:
     int m_flip = 0; // the flip setting as last shown
     PreviewEngine m_preview;
     std::uint64_t m_previewSelections = 0; // the lighting's effect selections the preview has seen
+
+    // The running job. The worker writes the m_job* results; this thread reads them after
+    // BackgroundJob::Finish has joined it.
+    BackgroundJob m_job;
+    JobKind m_jobKind = JobKind::kNone;
+    std::function<void(bool ok)> m_jobDone;
+    std::filesystem::path m_jobPath;
+    bool m_jobValid = false; // import: the file was a valid profile file and was loaded
+    bool m_jobSaved = false; // apply, import: cache file written; export: the backup written
+    std::string m_jobError;
+    WriteResult m_jobWrite;
+    // What came in while the job ran and waits for its end.
+    bool m_syncPending = false;
+    bool m_closePending = false;
+    std::vector<int> m_timersPending;
 };
 
 } // namespace brasslane

@@ -15,6 +15,7 @@ constexpr std::uint32_t kCodeKill = 0x4C4C494B;       // "KILL"
 constexpr std::uint32_t kCodeInit = 0x494E4954;       // "INIT"
 constexpr std::uint32_t kCodeLang = 0x4C414E47;       // "LANG"
 constexpr std::uint32_t kCodeWind = 0x57494E44;       // "WIND"
+constexpr std::uint32_t kCodeDone = 0x454E4F44;       // "DONE"
 constexpr std::uint32_t kMainWindowMark = 0x4D41494E; // "MAIN"
 
 constexpr std::uint32_t MSG_OPEN = 0x5350;
@@ -28,6 +29,9 @@ constexpr std::uint32_t MSG_LANGUAGE = 0x5041;
 constexpr std::uint32_t MSG_ACTIVE_WINDOW = 0x4157;
 constexpr std::intptr_t kWindowChanged = 1;
 constexpr std::intptr_t kWindowUnknowable = 2;
+// Posted by the main window's worker thread when its job (an apply, an import, a backup) has
+// run; the window then takes the result on its own thread.
+constexpr std::uint32_t MSG_JOB_DONE = 0x4A42;
 
 // Command ids of the main window that arrive from outside or from menus.
 constexpr std::uint32_t kCommandFirmwareUpdate = 32780;

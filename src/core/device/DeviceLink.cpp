@@ -134,10 +134,30 @@ int DeviceLink::SendOnly(std::span<const std::uint8_t> request) {
     return m_device.WriteReport(frame, nullptr, kWriteTimeoutMs) ? 1 : 0;
 }
 
+void DeviceLink::BeginProgress(std::uint32_t total) {
+    m_progressDone.store(0);
+    m_progressTotal.store(total);
+}
+
+void DeviceLink::EndProgress() {
+    m_progressTotal.store(0);
+    m_progressDone.store(0);
+}
+
+LinkProgress DeviceLink::Progress() const {
+    LinkProgress progress{m_progressDone.load(), m_progressTotal.load()};
+    // The two counters are read one after the other; a reader never sees more done than planned.
+    progress.done = std::min(progress.done, progress.total);
+    return progress;
+}
+
 DeviceStatus DeviceLink::Exchange(CommandFrame& frame, ResponseFrame& answer) {
     SetFrameChecksum(frame);
     answer.fill(0);
     const DeviceStatus status = SendCommand(frame, answer, nullptr);
+    if (m_progressTotal.load() != 0) {
+        m_progressDone.fetch_add(1);
+    }
     if (status != kStatusSuccess) {
         return status;
     }

@@ -59,6 +59,13 @@ public:
 };
 
 // Key-map geometry of the connected model: 378/378 for 0x0C45/0x7672, 512/512 for 0x320F/0x505B.
+// How far a long sequence of exchanges has come: `done` exchanges of the `total` announced.
+// total 0: no sequence announced.
+struct LinkProgress {
+    std::uint32_t done = 0;
+    std::uint32_t total = 0;
+};
+
 struct KeyMapGeometry {
     std::uint32_t blockSize = 378;
     std::uint32_t blockStride = 378;
@@ -81,6 +88,12 @@ public:
     void SetGeometry(KeyMapGeometry geometry);
 
     void SetObserver(FrameObserver* observer) { m_observer.store(observer); }
+
+    // A long sequence (a configuration write) announces how many exchanges it will make; every
+    // exchange from then on counts towards it until EndProgress. Any thread may read Progress.
+    void BeginProgress(std::uint32_t total);
+    void EndProgress();
+    LinkProgress Progress() const;
 
     // Takes the device lock. The connection monitor holds it while it opens, re-opens or
     // closes the command device, so that no exchange runs on a device being replaced.
@@ -130,6 +143,8 @@ private:
     std::atomic<std::uint32_t> m_blockSize{378};
     std::atomic<std::uint32_t> m_blockStride{378};
     std::atomic<FrameObserver*> m_observer{nullptr};
+    std::atomic<std::uint32_t> m_progressDone{0};
+    std::atomic<std::uint32_t> m_progressTotal{0};
     std::mutex m_lock;                       // the device lock: one exchange (write + its read) at a time
     std::vector<std::uint8_t> m_drainBuffer; // guarded by m_lock
 };

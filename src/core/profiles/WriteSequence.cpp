@@ -132,6 +132,15 @@ WriteResult WriteConfigurationLocked(UploadSnapshot& snapshot, WorkingImage& wor
                                     working.image.macros));
     }
 
+    // One exchange per 56-byte chunk, plus the begin and end commands, for the progress shown
+    // while the write runs.
+    const auto chunks = [](std::size_t bytes) { return (bytes + kFramePayload - 1) / kFramePayload; };
+    link.BeginProgress(static_cast<std::uint32_t>(2 + chunks(length) + profiles.size() * chunks(blockSize)));
+    struct ProgressEnd {
+        DeviceLink& link;
+        ~ProgressEnd() { link.EndProgress(); }
+    } progressEnd{link};
+
     WriteResult result;
     const auto note = [&result](WriteFailure failure, DeviceStatus status, int profile = -1) {
         if (status != kStatusSuccess && result.Ok()) {

@@ -28,6 +28,9 @@ std::string ArrowOriginKey(std::string_view base, int frame);
 
 constexpr std::array<int, 2> kArrowFrames{1, 2};
 
+// The six buttons D1..D6 that the flip setting turns on in place of F1..F4: "FUNC_D1".."FUNC_D6".
+constexpr int kDButtonCount = 6;
+
 // Main window, "BUTTONINFO": every fixed key. The per-key buttons ("KEY_%03X") and the G keys
 // ("FUNC_G%d") come from the key table and the helpers above.
 constexpr auto kMainWindowKeys = std::to_array<std::string_view>({
@@ -36,7 +39,8 @@ constexpr auto kMainWindowKeys = std::to_array<std::string_view>({
     "FUNC_PROFILE2",  "FUNC_PROFILE3",  "FUNC_DEFAULT", "FUNC_SWITCH",   "FLIP_0",           "FLIP_1",
     "FLIP_2",         "LOCK_CAPS",      "LOCK_NUM",     "LOCK_SCROLL",   "LOCK_AB",          "KEY_FN",
     "LEFT_ARROW",     "RIGHT_ARROW",    "FUNC_REPORT1", "FUNC_REPORT2",  "FUNC_REPORT3",     "FUNC_REPORT4",
-    "COLOR_R",        "COLOR_G",        "COLOR_B",
+    "COLOR_R",        "COLOR_G",        "COLOR_B",      "FUNC_D1",       "FUNC_D2",          "FUNC_D3",
+    "FUNC_D4",        "FUNC_D5",        "FUNC_D6",
 });
 
 // What kind of control a lighting panel key places, so that the main window builds the right

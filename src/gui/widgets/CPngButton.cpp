@@ -41,6 +41,7 @@ CPngButton::CPngButton(QWidget* parent) : QAbstractButton(parent) {
 void CPngButton::SetFaces(const StatePictures& pictures, const QPoint& origin, const QSize& size, FaceRule rule) {
     m_origin = origin;
     m_faceSize = size;
+    m_rule = rule;
     const QPixmap normal = Cut(pictures.normal, origin, size);
     const QPixmap over = Cut(pictures.over, origin, size);
     const QPixmap down = Cut(pictures.down, origin, size);
@@ -165,9 +166,20 @@ void CPngButton::paintEvent(QPaintEvent*) {
         painter.fillPath(path, *m_tint);
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     }
+    const bool veiled = !isEnabled() && m_rule != FaceRule::LockIndicator;
+    if (veiled) {
+        // Most skins draw no face of their own for a disabled button (a key the flip setting
+        // takes away, Apply without a pending edit would look live): a dark veil shows it.
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPainterPath path;
+        path.addRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 5, 5);
+        painter.fillPath(path, QColor(0x0B, 0x0D, 0x10, 170));
+    }
     if (!text().isEmpty()) {
         painter.setFont(font());
-        painter.setPen(m_textColour.value_or(overridden ? m_overrideCaptionColour : m_captionColours[Index(current)]));
+        painter.setPen(
+            veiled ? QColor(0x5A, 0x62, 0x6C)
+                   : m_textColour.value_or(overridden ? m_overrideCaptionColour : m_captionColours[Index(current)]));
         QRect area = rect();
         if (current == Face::Down) {
             area.translate(0, 1);

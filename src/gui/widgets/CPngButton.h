@@ -80,6 +80,7 @@ private:
     bool m_hover = false;
     std::optional<QColor> m_tint;
     std::optional<QColor> m_textColour;
+    FaceRule m_rule = FaceRule::Push; // how the faces were cut; lock indicators are never veiled
 };
 
 } // namespace brasslane::gui

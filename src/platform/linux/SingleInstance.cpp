@@ -134,6 +134,7 @@ bool SingleInstance::TryBecomeFirst(std::string* error) {
     if (IsFirst()) {
         return true;
     }
+    m_heldByAnother = false;
     std::error_code ec;
     if (!std::filesystem::is_directory(m_folder, ec)) {
         if (!std::filesystem::create_directories(m_folder, ec)) {
@@ -157,6 +158,7 @@ bool SingleInstance::TryBecomeFirst(std::string* error) {
     // died is never in the way.
     if (::flock(lockFd, LOCK_EX | LOCK_NB) != 0) {
         const bool held = errno == EWOULDBLOCK;
+        m_heldByAnother = held;
         SetError(error,
                  held ? std::string("another copy is running") : ErrnoText("cannot lock " + LockPath().string()));
         ::close(lockFd);

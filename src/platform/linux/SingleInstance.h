@@ -43,6 +43,9 @@ public:
     // (then `error` says why and IsFirst() stays false).
     bool TryBecomeFirst(std::string* error = nullptr);
     bool IsFirst() const { return m_listenFd >= 0; }
+    // The last TryBecomeFirst failed because another live process holds the lock (rather than
+    // because the runtime folder, its lock or its socket could not be used).
+    bool HeldByAnother() const { return m_heldByAnother; }
 
     // Sends one message to the first copy and waits (up to `timeoutMs`) for its receipt. False
     // when no copy listens or it did not answer. Does not need TryBecomeFirst.
@@ -66,6 +69,7 @@ public:
 private:
     std::filesystem::path m_folder;
     int m_lockFd = -1;
+    bool m_heldByAnother = false;
     int m_listenFd = -1;
 };
 

@@ -151,6 +151,7 @@ TEST_F(KeyDialogTest, PressingBThenOkAssignsItAndApplyWritesTheKeyboard) {
         << a->toolTip().toStdString();
 
     h.Window().Button("CONTROL2_APPLY")->click();
+    ASSERT_TRUE(WaitFor([&] { return !h.Model().JobRunning(); }));
     EXPECT_FALSE(h.Model().IsModified());
     EXPECT_EQ(ActiveKeyAction(h, kKeyA), (KeyAction{0x02, 0x02, 0x05}));
 }
@@ -217,6 +218,7 @@ TEST_F(KeyDialogTest, AMacroRecordedInTheDialogReachesTheKeyboard) {
     dialog->Button("CONTROL_OK")->click();
     EXPECT_TRUE(h.Window().KeyButton(KeyButtonId::Key(kKeyF1))->IsSelected());
     h.Window().Button("CONTROL2_APPLY")->click();
+    ASSERT_TRUE(WaitFor([&] { return !h.Model().JobRunning(); }));
     EXPECT_FALSE(h.Model().IsModified());
 
     EXPECT_EQ(ActiveKeyAction(h, kKeyF1), (KeyAction{0x05, 0x01, 0x00}));

@@ -185,9 +185,12 @@ TEST(MainWindowTest, EveryControlIsPlacedFromTheSkinWithItsCaption) {
         EXPECT_EQ(window.Button(key)->toolTip(), Text(h, text)) << key;
     }
     const QList<QAction*> menu = window.BackupMenu()->actions();
-    ASSERT_EQ(menu.size(), 2);
+    // Restore, back up, and after a separator the about box (the window has no system menu).
+    ASSERT_EQ(menu.size(), 4);
     EXPECT_EQ(menu[0]->text(), Text(h, "MENU_1"));
     EXPECT_EQ(menu[1]->text(), Text(h, "MENU_2"));
+    EXPECT_TRUE(menu[2]->isSeparator());
+    EXPECT_EQ(menu[3]->text(), Text(h, "MENU_22"));
 
     auto* version = qobject_cast<QLabel*>(window.Control("LORVEN_VER"));
     ASSERT_NE(version, nullptr);
@@ -295,6 +298,8 @@ TEST(MainWindowTest, ApplyWritesThePendingEditIntoTheKeyboardAndClearsTheFlag) {
         window.Button("CONTROL2_APPLY")->click();
         EXPECT_EQ(window.BusyStarts(), 2);
         EXPECT_TRUE(window.BusyShown());
+        // The write runs on the worker; the window hears of its end through the UI sink.
+        ASSERT_TRUE(WaitFor([&] { return !h.Model().JobRunning(); }));
         EXPECT_GT(CommandsSent(h.Keyboard(), 8), 0);
         EXPECT_NE(h.Keyboard().KeyMaps(), before);
         EXPECT_FALSE(h.Model().IsModified());
@@ -551,6 +556,7 @@ TEST(MainWindowTest, BackupAndRestoreGoThroughTheFileDialogs) {
     const QString backup = QString::fromStdString((h.Root() / "backup.fwc").string());
     FileDialog::SetNextFileName(backup);
     window.BackupMenu()->actions()[1]->trigger();
+    ASSERT_TRUE(WaitFor([&] { return !h.Model().JobRunning(); }));
     ASSERT_TRUE(QFile::exists(backup));
     EXPECT_GE(QFile(backup).size(), 32832);
     // A backup sends nothing to the keyboard and leaves the edit pending.
@@ -567,6 +573,7 @@ TEST(MainWindowTest, BackupAndRestoreGoThroughTheFileDialogs) {
     std::ofstream(junk) << std::string(40000, 'x');
     FileDialog::SetNextFileName(QString::fromStdString(junk.string()));
     window.ImportFromFile();
+    ASSERT_TRUE(WaitFor([&] { return !h.Model().JobRunning(); }));
     ASSERT_FALSE(MessageBox::ShownSoFar().empty());
     EXPECT_EQ(MessageBox::ShownSoFar().back().text, Text(h, "MAIN_PROMPT_INPORT"));
     EXPECT_TRUE(window.KeyButton(KeyButtonId::Key(kKeyA))->IsSelected());
@@ -577,6 +584,7 @@ TEST(MainWindowTest, BackupAndRestoreGoThroughTheFileDialogs) {
     MessageBox::ClearShown();
     FileDialog::SetNextFileName(backup);
     window.ImportFromFile();
+    ASSERT_TRUE(WaitFor([&] { return !h.Model().JobRunning(); }));
     EXPECT_TRUE(MessageBox::ShownSoFar().empty());
     EXPECT_GE(CommandsSent(h.Keyboard(), 8), 3);
     EXPECT_FALSE(h.Model().IsModified());
@@ -586,6 +594,7 @@ TEST(MainWindowTest, BackupAndRestoreGoThroughTheFileDialogs) {
     MessageBox::ClearShown();
     FileDialog::SetNextFileName(QString::fromStdString((h.Root() / "missing" / "x.fwc").string()));
     window.ExportToFile();
+    ASSERT_TRUE(WaitFor([&] { return !h.Model().JobRunning(); }));
     ASSERT_EQ(MessageBox::ShownSoFar().size(), 1u);
     EXPECT_FALSE(MessageBox::ShownSoFar()[0].text.isEmpty());
 }

@@ -107,6 +107,17 @@ protected:
         ui.Clear();
     }
 
+    // Waits for the worker's MSG_JOB_DONE and hands it to the model, as the window's event loop
+    // would. Counts the posts since the recorder was last cleared (tests clear it only between
+    // jobs).
+    void FinishJob() {
+        if (ui.Count(UiEvent::Kind::kPost, MSG_JOB_DONE) < m_jobsSeen) {
+            m_jobsSeen = 0;
+        }
+        ASSERT_TRUE(ui.WaitFor(UiEvent::Kind::kPost, MSG_JOB_DONE, ++m_jobsSeen, std::chrono::seconds(60)));
+        EXPECT_EQ(model->OnMessage(MSG_JOB_DONE, kCodeDone, 0), 1);
+    }
+
     KeyEntry WorkingEntry(std::size_t area, std::size_t slot) {
         std::lock_guard lock(core->Working().lock);
         return core->Working().image.Entry(RecordIndex(area, slot));
@@ -124,6 +135,9 @@ protected:
     RecordingView view;
     std::unique_ptr<AppCore> core;
     std::unique_ptr<MainWindowModel> model;
+
+private:
+    std::size_t m_jobsSeen = 0;
 };
 
 // The entry that the keyboard's key map of `profile` gives the key at `slot`, decoded as a

@@ -62,3 +62,26 @@ TEST(CommandLineTest, SimulationAndModel) {
 }
 
 } // namespace brasslane
+
+namespace brasslane {
+
+TEST(CommandLineTest, HelpAndVersionAreOptionsAndUnknownArgumentsAreNamed) {
+    const CommandLine help = Parse({"/Start", "--help"});
+    EXPECT_TRUE(help.help);
+    EXPECT_TRUE(help.start);
+    EXPECT_TRUE(help.ignored.empty());
+    EXPECT_TRUE(Parse({"-h"}).help);
+    EXPECT_FALSE(Parse({"--HELP"}).help); // only the switches ignore case
+    EXPECT_TRUE(Parse({"--version"}).version);
+    EXPECT_FALSE(Parse({"--version"}).help);
+
+    EXPECT_EQ(VersionText("1.2.3"), "brasslane 1.2.3\n");
+    EXPECT_EQ(IgnoredArgumentText("--bogus"), "brasslane: ignoring unknown argument \"--bogus\"\n");
+    // The help names every option the parser knows.
+    const std::string text = CommandLineHelp();
+    for (const char* option : {"/Start", "/Kill", "--simulate", "--model", "--help", "--version"}) {
+        EXPECT_NE(text.find(option), std::string::npos) << option;
+    }
+}
+
+} // namespace brasslane

@@ -73,11 +73,15 @@ TEST_F(MainWindowModelTest, ApplyWithoutCacheFileWritesKeyboardButKeepsEditPendi
     EXPECT_TRUE(view.applyEnabled);
     EXPECT_FALSE(std::filesystem::exists(core->Profiles().ProfileCacheFile()));
 
-    // Ok applies (failing the same way) and still hides the window.
+    // Ok applies on the worker, failing the same way: the window stays open and says why.
     view.ShowWindow();
+    ui.Clear();
     model->Ok();
-    EXPECT_FALSE(view.shown);
+    FinishJob();
+    EXPECT_TRUE(view.shown);
     EXPECT_TRUE(model->IsModified());
+    ASSERT_EQ(ui.Texts().size(), 1u);
+    EXPECT_NE(ui.Texts()[0].find("could not be saved on this computer"), std::string::npos) << ui.Texts()[0];
 }
 
 TEST_F(MainWindowModelTest, AFailedWriteKeepsTheEditAndTheAllProfilesRequestPending) {
@@ -224,6 +228,7 @@ TEST_F(MainWindowModelTest, RestoreDefaultsClearsOnlyTheActiveProfilesButtonsWhe
 
     ui.SetAnswers({MessageAnswer::kYes});
     EXPECT_TRUE(model->RestoreDefaults());
+    FinishJob();
     EXPECT_EQ(WorkingEntry(0, kSlotA), KeyEntry{});
     KeyEntry g5;
     g5.extra = kGCodeBankA + 5;

@@ -1,0 +1,250 @@
+// The main window's long jobs on the worker thread: an apply, an import and a backup run off the
+// calling thread, report their end only through the UiSink, say plainly what failed, and make
+// whatever comes in meanwhile (a close, a keyboard arrival, the keyboard's notifications) wait
+// for their end.
+
+#include "AppTestSupport.h"
+
+#include "core/app/BackgroundJob.h"
+#include "core/base/Messages.h"
+#include "core/keys/KeyEntry.h"
+#include "core/keys/MacroBlob.h"
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+namespace brasslane::test {
+
+namespace {
+
+constexpr std::size_t kSlotA = 0x1E;
+
+KeyEntry Disabled() {
+    KeyEntry entry;
+    entry.type = static_cast<std::uint16_t>(AssignmentType::kDisabled);
+    return entry;
+}
+
+class JobView : public RecordingView {
+public:
+    void SetJobRunning(bool running) override {
+        jobRunning = running;
+        ++jobChanges;
+    }
+    bool jobRunning = false;
+    int jobChanges = 0;
+};
+
+class MainWindowJobTest : public AppFixture {
+protected:
+    void SetUp() override {
+        AppFixture::SetUp();
+        // The fixture's model reports to a view without the job hook; this one records it.
+        model = std::make_unique<MainWindowModel>(*core, jobView);
+    }
+
+    // Fills the working image with macros until their area nearly fills the keyboard's macro
+    // capacity.
+    void FillMacroArea() {
+        std::lock_guard lock(core->Working().lock);
+        auto& macros = core->Working().image.macros;
+        const std::size_t capacity = core->Connection().macroCapacity.load();
+        ASSERT_GT(capacity, 0u);
+        for (std::uint16_t id = 1; id <= 100; ++id) {
+            MacroBlock macro;
+            macro.id = id;
+            macro.name = u"m";
+            macros.push_back(macro);
+            while (MacroBlobSize(macros).withNames + 8 <= capacity && macros.back().steps.size() < 4000) {
+                macros.back().steps.push_back({10, 0x1E, static_cast<std::uint16_t>(macros.back().steps.size() % 2)});
+            }
+            if (MacroBlobSize(macros).withNames + 8 > capacity) {
+                break;
+            }
+        }
+    }
+
+    JobView jobView;
+};
+
+} // namespace
+
+TEST_F(MainWindowJobTest, ApplyOfAFullMacroAreaRunsOnTheWorkerWithProgress) {
+    Arrive();
+    FillMacroArea();
+    SetWorkingEntry(0, kSlotA, Disabled());
+    model->SetModified(true);
+    keyboard.SetFaults({.latencyPerReport = std::chrono::milliseconds(1)});
+
+    const std::thread::id caller = std::this_thread::get_id();
+    ASSERT_TRUE(model->StartApply());
+    // Back at once: the write is still going on behind it, and nothing else may start.
+    EXPECT_TRUE(model->JobRunning());
+    EXPECT_TRUE(jobView.jobRunning);
+    EXPECT_EQ(jobView.busy, (std::vector<bool>{true}));
+    EXPECT_FALSE(model->StartApply());
+    EXPECT_FALSE(model->Apply());
+
+    // The progress counts up towards a total that covers the whole macro area.
+    LinkProgress seen;
+    std::uint32_t steps = 0;
+    for (int i = 0; i < 2000 && !model->Progress().total; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    for (int i = 0; i < 20000; ++i) {
+        const LinkProgress now = model->Progress();
+        if (now.total == 0) {
+            break;
+        }
+        EXPECT_LE(now.done, now.total);
+        if (now.done != seen.done) {
+            ++steps;
+        }
+        seen = now;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    const std::size_t capacity = core->Connection().macroCapacity.load();
+    EXPECT_GE(seen.total, capacity / kFramePayload);
+    EXPECT_GT(steps, 5u);
+
+    FinishJob();
+    // The end arrived through the sink, posted by another thread.
+    for (const UiEvent& event : ui.Events()) {
+        if (event.kind == UiEvent::Kind::kPost && event.message == MSG_JOB_DONE) {
+            EXPECT_NE(event.thread, caller);
+        }
+    }
+    EXPECT_FALSE(model->JobRunning());
+    EXPECT_FALSE(jobView.jobRunning);
+    EXPECT_EQ(jobView.busy, (std::vector<bool>{true, false}));
+    EXPECT_FALSE(model->IsModified());
+    EXPECT_FALSE(jobView.applyEnabled);
+    EXPECT_TRUE(ui.Texts().empty());
+    EXPECT_EQ(DecodedKeyboardEntry(keyboard, 0, kSlotA).Type(), AssignmentType::kDisabled);
+    EXPECT_EQ(model->Progress().total, 0u);
+}
+
+TEST_F(MainWindowJobTest, ARefusedWriteIsSaidPlainlyAndOkKeepsTheWindowOpen) {
+    Arrive();
+    SetWorkingEntry(0, kSlotA, Disabled());
+    model->SetModified(true);
+    jobView.ShowWindow();
+
+    // The keyboard refuses the key map: the message names it, Apply stays lit, OK does not hide.
+    keyboard.SetFaults({.refusedCommand = 8});
+    model->Ok();
+    FinishJob();
+    EXPECT_TRUE(jobView.shown);
+    EXPECT_TRUE(model->IsModified());
+    EXPECT_TRUE(jobView.applyEnabled);
+    EXPECT_EQ(model->LastWrite().failure, WriteFailure::kKeyMap);
+    ASSERT_EQ(ui.Texts().size(), 1u);
+    EXPECT_NE(ui.Texts()[0].find("the key map of profile 1"), std::string::npos) << ui.Texts()[0];
+    EXPECT_NE(ui.Texts()[0].find("not written into the keyboard"), std::string::npos) << ui.Texts()[0];
+
+    // The macro area refused: named as such.
+    ui.Clear();
+    keyboard.SetFaults({.refusedCommand = 10});
+    ASSERT_TRUE(model->StartApply());
+    FinishJob();
+    ASSERT_EQ(ui.Texts().size(), 1u);
+    EXPECT_NE(ui.Texts()[0].find("the macro area"), std::string::npos) << ui.Texts()[0];
+
+    // Once the keyboard takes it, OK applies and hides.
+    ui.Clear();
+    keyboard.SetFaults({});
+    model->Ok();
+    FinishJob();
+    EXPECT_FALSE(jobView.shown);
+    EXPECT_FALSE(model->IsModified());
+    EXPECT_TRUE(ui.Texts().empty());
+}
+
+TEST_F(MainWindowJobTest, TheKeyboardLeavingDuringAWriteNamesWhereTheWriteStopped) {
+    Arrive();
+    FillMacroArea();
+    SetWorkingEntry(0, kSlotA, Disabled());
+    model->SetModified(true);
+    keyboard.SetFaults({.unplugAfter = 20});
+    ASSERT_TRUE(model->StartApply());
+    FinishJob();
+    // No connection monitor runs here to notice the unplug: the write names the part it lost.
+    EXPECT_EQ(model->LastWrite().failure, WriteFailure::kMacroArea);
+    ASSERT_EQ(ui.Texts().size(), 1u);
+    EXPECT_NE(ui.Texts()[0].find("the macro area"), std::string::npos) << ui.Texts()[0];
+    EXPECT_TRUE(model->IsModified());
+    EXPECT_TRUE(jobView.applyEnabled);
+}
+
+TEST_F(MainWindowJobTest, ACloseDuringAWriteEndsTheProgramWhenTheWriteHasEnded) {
+    Arrive();
+    FillMacroArea();
+    SetWorkingEntry(0, kSlotA, Disabled());
+    model->SetModified(true);
+    keyboard.SetFaults({.latencyPerReport = std::chrono::microseconds(300)});
+    ASSERT_TRUE(model->StartApply());
+
+    // A close, a keyboard arrival and the keyboard's own reset come in while it writes: none
+    // waits for the worker here, and none runs before the write has ended.
+    EXPECT_FALSE(model->CloseSequence());
+    EXPECT_FALSE(jobView.ended);
+    EXPECT_EQ(model->OnMessage(MSG_PROFILE_SYNC, kCodeProf, 0), 1);
+    EXPECT_TRUE(model->OnTimer(kTimerSettingsReset));
+    EXPECT_FALSE(jobView.ended);
+
+    FinishJob();
+    EXPECT_TRUE(jobView.ended);
+    EXPECT_FALSE(model->JobRunning());
+    // What the keyboard got is the whole write.
+    EXPECT_EQ(DecodedKeyboardEntry(keyboard, 0, kSlotA).Type(), AssignmentType::kDisabled);
+}
+
+TEST_F(MainWindowJobTest, ImportAndBackupRunOnTheWorkerAndSayWhyTheyFailed) {
+    Arrive();
+    SetWorkingEntry(0, kSlotA, Disabled());
+    const std::filesystem::path file = folder.Path() / "backup.fwc";
+    ASSERT_TRUE(model->StartExport(file));
+    FinishJob();
+    EXPECT_TRUE(std::filesystem::exists(file));
+    EXPECT_TRUE(ui.Texts().empty());
+
+    // A backup into a folder that is not there: the user's words first, the detail after.
+    ASSERT_TRUE(model->StartExport(folder.Path() / "missing" / "backup.fwc"));
+    FinishJob();
+    ASSERT_EQ(ui.Texts().size(), 1u);
+    EXPECT_EQ(ui.Texts()[0].rfind("The backup was not saved: the folder ", 0), 0u) << ui.Texts()[0];
+    EXPECT_NE(ui.Texts()[0].find("does not exist"), std::string::npos) << ui.Texts()[0];
+
+    // The backup comes back through an import, written into all three key maps.
+    ui.Clear();
+    SetWorkingEntry(0, kSlotA, KeyEntry{});
+    TakeLog();
+    ASSERT_TRUE(model->StartImport(file));
+    FinishJob();
+    EXPECT_TRUE(ui.Texts().empty());
+    EXPECT_EQ(WorkingEntry(0, kSlotA).Type(), AssignmentType::kDisabled);
+    EXPECT_GE(CountCommand(TakeLog(), 8), 3);
+    EXPECT_FALSE(model->IsModified());
+
+    // A file that is no profile file changes nothing.
+    const std::filesystem::path junk = folder.Path() / "junk.fwc";
+    { std::ofstream(junk) << std::string(100, 'x'); }
+    ASSERT_TRUE(model->StartImport(junk));
+    FinishJob();
+    EXPECT_EQ(ui.Texts().back(), core->Text().Text("MAIN_PROMPT_INPORT"));
+    EXPECT_EQ(WorkingEntry(0, kSlotA).Type(), AssignmentType::kDisabled);
+}
+
+TEST(BackgroundJobTest, ProgressTextAndBackupReasons) {
+    EXPECT_EQ(ProgressText({}), "");
+    EXPECT_EQ(ProgressText({37, 240}), "37 / 240");
+
+    TempFolder folder{"brasslane-job-"};
+    EXPECT_NE(BackupFailureReason(folder.Path() / "none" / "x.fwc", "").find("does not exist"), std::string::npos);
+    std::filesystem::create_directories(folder.Path() / "dir.fwc");
+    EXPECT_NE(BackupFailureReason(folder.Path() / "dir.fwc", "raw").find("is a folder. Details: raw"),
+              std::string::npos);
+}
+
+} // namespace brasslane::test
