@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
+
 namespace brasslane::gui {
 
 namespace {
@@ -114,9 +116,45 @@ void CPngButton::SetSelected(bool selected) {
     }
 }
 
-void CPngButton::SetTint(std::optional<QColor> tint) {
+void CPngButton::SetTint(std::optional<QColor> tint, std::optional<QColor> legend) {
+    if (m_tint == tint && m_legend == legend) {
+        return;
+    }
     m_tint = tint;
+    m_legend = tint ? legend : std::nullopt;
     update();
+}
+
+const QPixmap& CPngButton::LegendPicture(const QPixmap& face, const QColor& colour) {
+    if (face.cacheKey() != m_legendFace || m_legendMask.isNull()) {
+        // The legends are the light pixels of the dark key cap; the cap's own highlight stays
+        // below the threshold.
+        constexpr int kFrom = 110;
+        constexpr int kSpan = 70;
+        const QImage source = face.toImage().convertToFormat(QImage::Format_ARGB32);
+        m_legendMask = QImage(source.size(), QImage::Format_Alpha8);
+        for (int y = 0; y < source.height(); ++y) {
+            const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(y));
+            uchar* out = m_legendMask.scanLine(y);
+            for (int x = 0; x < source.width(); ++x) {
+                const int light = qGray(in[x]);
+                out[x] = static_cast<uchar>(std::clamp((light - kFrom) * 255 / kSpan, 0, 255) * qAlpha(in[x]) / 255);
+            }
+        }
+        m_legendFace = face.cacheKey();
+        m_legendPicture = QPixmap();
+    }
+    if (m_legendPicture.isNull() || m_legendPictureColour != colour.rgb()) {
+        QImage picture(m_legendMask.size(), QImage::Format_ARGB32_Premultiplied);
+        picture.fill(colour);
+        QPainter painter(&picture);
+        painter.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+        painter.drawImage(0, 0, m_legendMask);
+        painter.end();
+        m_legendPicture = QPixmap::fromImage(picture);
+        m_legendPictureColour = colour.rgb();
+    }
+    return m_legendPicture;
 }
 
 void CPngButton::SetTextColour(std::optional<QColor> colour) {
@@ -152,11 +190,21 @@ void CPngButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const Face current = CurrentFace();
     const bool overridden = !m_override.isNull();
-    const QPixmap& face = overridden ? m_override : m_faces[Index(current)];
+    // A lit key shows its plain cap under the light, whatever its assignment face.
+    const bool lit = m_tint && m_legend;
+    const QPixmap& face = overridden ? m_override : m_faces[Index(lit ? Face::Normal : current)];
     if (!face.isNull()) {
         painter.drawPixmap(0, 0, face);
     }
-    if (m_tint) {
+    if (lit && !face.isNull()) {
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPainterPath path;
+        path.addRoundedRect(QRectF(rect()).adjusted(2.5, 2, -2.5, -4), 5, 5);
+        QColor fill = *m_tint;
+        fill.setAlpha(235);
+        painter.fillPath(path, fill);
+        painter.drawPixmap(0, 0, LegendPicture(face, *m_legend));
+    } else if (m_tint) {
         // Screen blending colours the key while its legend stays readable as a lighter shade.
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setCompositionMode(QPainter::CompositionMode_Screen);
