@@ -147,20 +147,20 @@ void LightingPanelView::Connect() {
     if (auto* effects = qobject_cast<QComboBox*>(Control("CONTROL_XGcombox"))) {
         connect(effects, &QComboBox::activated, this, [this](int position) {
             m_panel.SelectEffect(position);
-            Refresh();
+            Paint();
             AfterKeyColoursChanged();
         });
     }
     if (auto* brightness = qobject_cast<CPictureSlider*>(Control("CONTROL_LightSlider"))) {
         connect(brightness, &CPictureSlider::PositionReported, this, [this](int position) {
             m_panel.MoveBrightness(position);
-            Refresh();
+            Paint();
         });
     }
     if (auto* speed = qobject_cast<CPictureSlider*>(Control("CONTROL_SpeedSlider"))) {
         connect(speed, &CPictureSlider::PositionReported, this, [this](int position) {
             m_panel.MoveSpeed(position);
-            Refresh();
+            Paint();
         });
     }
     for (const auto& pair : kDirectionPictures) {
@@ -168,7 +168,7 @@ void LightingPanelView::Connect() {
             if (auto* picture = qobject_cast<CPictureStatic*>(Control(pair[i]))) {
                 connect(picture, &CPictureStatic::Clicked, this, [this, first = i == 0] {
                     m_panel.PressDirection(first);
-                    Refresh();
+                    Paint();
                 });
             }
         }
@@ -177,7 +177,7 @@ void LightingPanelView::Connect() {
         if (auto* button = qobject_cast<CColorButton*>(Control(key))) {
             connect(button, &CColorButton::ColourChosen, this, [this](const QColor& colour) {
                 m_panel.ChooseColour(ToRgb(colour));
-                Refresh();
+                Paint();
             });
         }
     }
@@ -185,7 +185,7 @@ void LightingPanelView::Connect() {
         if (auto* toggle = qobject_cast<CPictureStatic*>(Control(key))) {
             connect(toggle, &CPictureStatic::Clicked, this, [this] {
                 m_panel.ToggleColourful();
-                Refresh();
+                Paint();
             });
         }
     }
@@ -193,7 +193,7 @@ void LightingPanelView::Connect() {
         if (auto* picture = qobject_cast<CPictureStatic*>(Control(kFourColourPictures[i].key))) {
             connect(picture, &CPictureStatic::Clicked, this, [this, i] {
                 m_panel.PressFourColour(static_cast<int>(i));
-                Refresh();
+                Paint();
             });
         }
     }
@@ -201,7 +201,7 @@ void LightingPanelView::Connect() {
         if (auto* button = qobject_cast<CPngButton*>(Control("FUNC_REPORT" + std::to_string(rate + 1)))) {
             connect(button, &CPngButton::clicked, this, [this, rate] {
                 m_panel.PressReportRate(rate);
-                Refresh();
+                Paint();
             });
         }
     }
@@ -214,7 +214,7 @@ void LightingPanelView::Connect() {
                         field->setText(QString::fromStdString(texts[i]));
                     }
                 }
-                Refresh();
+                Paint();
             });
         }
     }
@@ -243,7 +243,7 @@ void LightingPanelView::Connect() {
     if (auto* modes = qobject_cast<QComboBox*>(Control("CONTROL_umCombo"))) {
         connect(modes, &QComboBox::activated, this, [this](int mode) {
             m_panel.ChooseMode(mode);
-            Refresh();
+            Paint();
             AfterKeyColoursChanged();
         });
         connect(modes->lineEdit(), &QLineEdit::textEdited, this, [this, modes](const QString& text) {
@@ -257,14 +257,14 @@ void LightingPanelView::Connect() {
     if (auto* mark = qobject_cast<CColorButton*>(Control("CONTROL_USERjsButton"))) {
         connect(mark, &CColorButton::ColourChosen, this, [this](const QColor& colour) {
             m_panel.ChooseMarkColour(ToRgb(colour));
-            Refresh();
+            Paint();
             AfterKeyColoursChanged();
         });
     }
     if (auto* base = qobject_cast<CColorButton*>(Control("CONTROL_USERysButton"))) {
         connect(base, &CColorButton::ColourChosen, this, [this](const QColor& colour) {
             m_panel.ChooseBaseColour(ToRgb(colour));
-            Refresh();
+            Paint();
         });
     }
     for (const auto& [key, tool] :
@@ -272,7 +272,7 @@ void LightingPanelView::Connect() {
         if (auto* picture = qobject_cast<CPictureStatic*>(Control(key))) {
             connect(picture, &CPictureStatic::Clicked, this, [this, tool] {
                 m_panel.ChooseTool(tool);
-                Refresh();
+                Paint();
             });
         }
     }
@@ -294,6 +294,11 @@ void LightingPanelView::FillCombo(QComboBox* combo, const std::vector<QString>& 
 }
 
 void LightingPanelView::Refresh() {
+    m_panel.ForgetSelection();
+    Paint();
+}
+
+void LightingPanelView::Paint() {
     const LightingPanelShown shown = m_panel.Shown();
 
     for (const std::string& key : m_lightingKeys) {

@@ -48,7 +48,8 @@ public:
 
     LightingPanelModel& Panel() { return m_panel; }
 
-    // Shows the lighting state: every control's visibility, picture, position and colour.
+    // Rebuilds the panel from the lighting state (after a load, a switch change or a reset):
+    // every control's visibility, picture, position and colour.
     void Refresh();
 
     // Paints a key button in its lighting colour with a legend that stays readable over it;
@@ -63,6 +64,8 @@ protected:
 
 private:
     void Connect();
+    // Shows what the panel model says, keeping the effect the selector shows.
+    void Paint();
     QWidget* Control(std::string_view key) const { return m_control(key); }
     const QPixmap& Picture(std::string_view name);
     void ShowPicture(std::string_view key, const PictureShown& shown);

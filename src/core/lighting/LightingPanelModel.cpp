@@ -115,10 +115,13 @@ LightingPanelShown LightingPanelModel::Shown() const {
     for (const std::uint8_t type : m_lighting.EffectIndex().Types()) {
         shown.effectNames.push_back(m_modeName ? m_modeName(type) : std::to_string(type));
     }
-    shown.effectPosition = m_lighting.EffectIndex().PositionOf(state.effect);
+    const int selected = m_selectorPosition ? m_lighting.EffectIndex().TypeAt(*m_selectorPosition) : -1;
+    shown.effectPosition = selected >= 0 ? *m_selectorPosition : m_lighting.EffectIndex().PositionOf(state.effect);
     // The controls follow the effect the selector shows; an effect the keyboard does not offer
     // shows none.
-    shown.visibility = shown.effectPosition >= 0 ? VisibilityFor(state.effect) : PanelVisibility{};
+    shown.visibility = selected >= 0               ? VisibilityFor(selected)
+                       : shown.effectPosition >= 0 ? VisibilityFor(state.effect)
+                                                   : PanelVisibility{};
     shown.shownKeys = ShownKeys(shown.switchOn, shown.visibility);
 
     shown.brightnessPosition = std::min<int>(state.brightness, kMaxBrightness);
@@ -156,6 +159,7 @@ LightingPanelShown LightingPanelModel::Shown() const {
 }
 
 void LightingPanelModel::SelectEffect(int position) {
+    m_selectorPosition = position;
     m_lighting.SelectEffect(position);
 }
 

@@ -109,7 +109,13 @@ public:
     // What the panel shows for the lighting state, the switch and the user modes now.
     LightingPanelShown Shown() const;
 
+    // The panel is rebuilt from the lighting state (after a load): the selector shows the
+    // state's effect again.
+    void ForgetSelection() { m_selectorPosition.reset(); }
+
     // The actions; each sends its change in one transaction and updates the state.
+    // The selector keeps showing the chosen effect, with its controls, even where nothing is
+    // sent for it (effect 19) and the state keeps the effect before.
     void SelectEffect(int position);
     void MoveBrightness(int position);
     void MoveSpeed(int position);
@@ -134,6 +140,7 @@ private:
     LightingModel& m_lighting;
     PerKeyColours& m_perKey;
     std::function<std::string(int)> m_modeName;
+    std::optional<int> m_selectorPosition;
 };
 
 } // namespace brasslane
