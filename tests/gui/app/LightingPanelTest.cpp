@@ -250,8 +250,8 @@ TEST(LightingPanelTest, EachEffectShowsOnlyItsControls) {
     ASSERT_TRUE(Start(h, how));
     ASSERT_EQ(Combo(h, "CONTROL_XGcombox")->count(), 9);
     EXPECT_EQ(Combo(h, "CONTROL_XGcombox")->itemText(0).toStdString(), h.Core().Text().Mode(1));
-    const std::vector<std::string> variants{"CONTROL_BLFXStatic",   "CONTROL_BLFXLStaPic",  "CONTROL_BLFXRStaPic",
-                                            "CONTROL_BLFXStatic3",  "CONTROL_BLFXLStaPic3", "CONTROL_BLFXRStaPic3"};
+    const std::vector<std::string> variants{"CONTROL_BLFXStatic",  "CONTROL_BLFXLStaPic",  "CONTROL_BLFXRStaPic",
+                                            "CONTROL_BLFXStatic3", "CONTROL_BLFXLStaPic3", "CONTROL_BLFXRStaPic3"};
     for (int position = 0; position < 9; ++position) {
         const int effect = h.Core().Lighting().EffectIndex().TypeAt(position);
         SelectEffect(h, effect);
