@@ -39,9 +39,9 @@ TEST_F(LightingPanelModelTest, TheSwitchOffShowsOnlyTheSwitchAndOnTheEffectsCont
     EXPECT_EQ(shown.effectNames.front(), "effect 1");
     EXPECT_EQ(shown.effectNames.size(), lighting.EffectIndex().Size());
     // The simulated keyboard starts on effect 1: left / right at the keys ending in 2.
-    for (const char* key : {"CONTROL_XGcombox", "FUNC_REPORT4", "CONTROL_LightSlider", "CONTROL_SpeedSlider",
-                            "CONTROL_BLFXStatic2", "CONTROL_BLFXLStaPic2", "CONTROL_HXysButton",
-                            "CONTROL_HXsjsStaPic", "CONTROL_Color8", "COLOR_B"}) {
+    for (const char* key :
+         {"CONTROL_XGcombox", "FUNC_REPORT4", "CONTROL_LightSlider", "CONTROL_SpeedSlider", "CONTROL_BLFXStatic2",
+          "CONTROL_BLFXLStaPic2", "CONTROL_HXysButton", "CONTROL_HXsjsStaPic", "CONTROL_Color8", "COLOR_B"}) {
         EXPECT_TRUE(Shows(shown, key)) << key;
     }
     for (const char* key : {"CONTROL_BLFXLStaPic", "CONTROL_BLFXLStaPic3", "CONTROL_FYYSButton", "CONTROL_LVPIC",
