@@ -122,7 +122,35 @@ void CPngButton::SetTint(std::optional<QColor> tint, std::optional<QColor> legen
     }
     m_tint = tint;
     m_legend = tint ? legend : std::nullopt;
+    // A lit key paints its whole opaque face: the window beneath need not be painted first,
+    // which keeps a preview frame of a hundred keys cheap.
+    const QPixmap& normal = m_faces[Index(Face::Normal)];
+    setAttribute(Qt::WA_OpaquePaintEvent,
+                 m_tint && m_legend && !normal.isNull() && !normal.hasAlphaChannel() && normal.size() == size());
     update();
+}
+
+const QImage& CPngButton::CapPicture(const QColor& colour) {
+    if (m_capMask.size() != size()) {
+        m_capMask = QImage(size(), QImage::Format_Alpha8);
+        m_capMask.fill(0);
+        QPainter painter(&m_capMask);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPainterPath path;
+        path.addRoundedRect(QRectF(rect()).adjusted(2.5, 2, -2.5, -4), 5, 5);
+        // Nearly opaque: the cap's shading still shows a little through the light.
+        painter.fillPath(path, QColor(0, 0, 0, 235));
+        m_capPicture = QImage();
+    }
+    if (m_capPicture.isNull() || m_capPictureColour != colour.rgb()) {
+        m_capPicture = QImage(m_capMask.size(), QImage::Format_ARGB32_Premultiplied);
+        m_capPicture.fill(colour);
+        QPainter painter(&m_capPicture);
+        painter.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+        painter.drawImage(0, 0, m_capMask);
+        m_capPictureColour = colour.rgb();
+    }
+    return m_capPicture;
 }
 
 const QPixmap& CPngButton::LegendPicture(const QPixmap& face, const QColor& colour) {
@@ -197,12 +225,9 @@ void CPngButton::paintEvent(QPaintEvent*) {
         painter.drawPixmap(0, 0, face);
     }
     if (lit && !face.isNull()) {
-        painter.setRenderHint(QPainter::Antialiasing);
-        QPainterPath path;
-        path.addRoundedRect(QRectF(rect()).adjusted(2.5, 2, -2.5, -4), 5, 5);
-        QColor fill = *m_tint;
-        fill.setAlpha(235);
-        painter.fillPath(path, fill);
+        // Pictures, not a path: an antialiased path is filled span by span, which Qt hands to
+        // its thread pool for every key of every preview frame.
+        painter.drawImage(0, 0, CapPicture(*m_tint));
         painter.drawPixmap(0, 0, LegendPicture(face, *m_legend));
     } else if (m_tint) {
         // Screen blending colours the key while its legend stays readable as a lighter shade.

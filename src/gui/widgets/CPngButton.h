@@ -75,6 +75,8 @@ private:
     void UpdateCaptionColours();
     // The light legend of `face` as a picture in `colour`, cached for the face last asked.
     const QPixmap& LegendPicture(const QPixmap& face, const QColor& colour);
+    // The key cap's shape filled with `colour`, cached for the colour last asked.
+    const QImage& CapPicture(const QColor& colour);
 
     QPixmap m_faces[5];
     QColor m_captionColours[5];
@@ -90,6 +92,9 @@ private:
     qint64 m_legendFace = 0;
     QPixmap m_legendPicture;
     QRgb m_legendPictureColour = 0;
+    QImage m_capMask;
+    QImage m_capPicture;
+    QRgb m_capPictureColour = 0;
     std::optional<QColor> m_textColour;
 };
 

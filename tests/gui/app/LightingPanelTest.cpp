@@ -357,6 +357,8 @@ TEST(LightingPanelTest, PaintingKeysInThePerKeyMode) {
     EXPECT_EQ(*keyA->Tint(), QColor(0, 255, 0));
     // Over green the legend turns dark so that it stays readable.
     EXPECT_EQ(keyA->LegendColour(), QColor(0, 0, 0));
+    // A lit key covers its place: the window beneath is not painted for it.
+    EXPECT_TRUE(keyA->testAttribute(Qt::WA_OpaquePaintEvent));
 
     TakeLog(h);
     Click(keyA);
