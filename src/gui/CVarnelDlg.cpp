@@ -8,6 +8,7 @@
 #include "gui/CVarnel_DlgUpdate.h"
 #include "gui/FileDialog.h"
 #include "gui/KeyButtonLayout.h"
+#include "gui/LightingPanelView.h"
 #include "gui/MessageBox.h"
 #include "gui/QtUiSink.h"
 #include "gui/Varnel_DlgComposite.h"
@@ -228,7 +229,7 @@ bool CVarnelDlg::Initialise() {
     m_sink.Post(MSG_INIT, kCodeInit, 0);
     HandleMessage(MSG_LANGUAGE, kCodeLang, m_core.Text().CurrentLanguageIndex());
     m_model->ShowFlip();
-    StartTimer(kTimerPreview, kPreviewFirstMs);
+    UpdatePreviewTimer();
     return true;
 }
 
@@ -272,6 +273,9 @@ void CVarnelDlg::LayOutControls() {
     LayOutKeyButtons();
     LayOutWindowButtons();
     LayOutLightingControls();
+    m_lightingPanel = std::make_unique<LightingPanelView>(
+        m_core, *m_model, [this](std::string_view key) { return Control(key); }, m_lightingKeys,
+        [this] { RefreshKeyButtons(); }, m_link);
 }
 
 void CVarnelDlg::LayOutKeyButtons() {
@@ -647,9 +651,7 @@ void CVarnelDlg::OnTimer(int id) {
 void CVarnelDlg::PaintKeyColours(std::span<const KeyButtonColour> colours) {
     for (const KeyButtonColour& entry : colours) {
         if (CPngButton* button = KeyButton(entry.button)) {
-            button->SetTint(
-                entry.colour ? std::optional<QColor>(QColor(entry.colour->red, entry.colour->green, entry.colour->blue))
-                             : std::nullopt);
+            LightingPanelView::PaintKey(*button, entry.colour);
         }
     }
 }
@@ -670,9 +672,7 @@ void CVarnelDlg::RefreshKeyButtons() {
         } else {
             button->ClearOverridePicture();
         }
-        button->SetTint(state.colour
-                            ? std::optional<QColor>(QColor(state.colour->red, state.colour->green, state.colour->blue))
-                            : std::nullopt);
+        LightingPanelView::PaintKey(*button, state.colour);
     }
 }
 
@@ -699,12 +699,19 @@ void CVarnelDlg::SetFlip(int flip) {
 }
 
 void CVarnelDlg::RefreshLightingPanel() {
-    // The lighting controls stay hidden until the lighting panel drives them; the busy picture
-    // is the only one of them that shows, and only during an apply.
-    for (const std::string& key : m_lightingKeys) {
-        if (QWidget* control = Control(key); control && control != m_busy) {
-            control->hide();
+    if (m_lightingPanel) {
+        m_lightingPanel->Refresh();
+    }
+    UpdatePreviewTimer();
+}
+
+void CVarnelDlg::UpdatePreviewTimer() {
+    if (isVisible() && m_model->LightingSwitchOn()) {
+        if (!TimerActive(kTimerPreview)) {
+            StartTimer(kTimerPreview, kPreviewFirstMs);
         }
+    } else {
+        StopTimer(kTimerPreview);
     }
 }
 
@@ -829,9 +836,7 @@ void CVarnelDlg::ShowWindow() {
     showNormal();
     raise();
     activateWindow();
-    if (!TimerActive(kTimerPreview)) {
-        StartTimer(kTimerPreview, kPreviewFirstMs);
-    }
+    UpdatePreviewTimer();
     NotifyState(WindowState::kShown);
 }
 

@@ -43,6 +43,7 @@ class CPictureStatic;
 class CTrayIcon;
 class CVarnel_DlgProfile;
 class CVarnel_DlgUpdate;
+class LightingPanelView;
 class QtUiSink;
 class Varnel_DlgComposite;
 
@@ -118,6 +119,8 @@ public:
     CPngButton* KeyButton(KeyButtonId button) const;
     // The layout keys of every lighting control (kept hidden until the lighting panel acts).
     const std::vector<std::string>& LightingControlKeys() const { return m_lightingKeys; }
+    // The lighting panel's view over the lighting controls.
+    LightingPanelView& LightingPanel() { return *m_lightingPanel; }
 
     CTrayIcon* TrayIcon() const { return m_tray.get(); }
     // Automatic profiles; made with the tray icon (MSG_INIT), null before.
@@ -205,6 +208,8 @@ private:
     void TrayCommand(std::uint32_t command);
     void NotifyState(WindowState state);
     void OpenCompositeDialog(KeyButtonId button, std::size_t record, bool isG9);
+    // The preview timer runs only while the lighting switch is on and the window is shown.
+    void UpdatePreviewTimer();
 
     AppCore& m_core;
     QtUiSink& m_sink;
@@ -246,6 +251,7 @@ private:
     std::unique_ptr<ProfileManagerModel> m_profileManager;
     CVarnel_DlgProfile* m_profileDlg = nullptr;
     std::unique_ptr<FirmwareUpdateModel> m_firmwareUpdate;
+    std::unique_ptr<LightingPanelView> m_lightingPanel;
     CVarnel_DlgUpdate* m_updateDlg = nullptr;
     // Last, so that the watcher's thread stops before anything it reports to goes.
     std::unique_ptr<AutoProfileController> m_autoProfiles;

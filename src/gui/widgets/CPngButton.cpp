@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
+
 namespace brasslane::gui {
 
 namespace {
@@ -115,9 +117,73 @@ void CPngButton::SetSelected(bool selected) {
     }
 }
 
-void CPngButton::SetTint(std::optional<QColor> tint) {
+void CPngButton::SetTint(std::optional<QColor> tint, std::optional<QColor> legend) {
+    if (m_tint == tint && m_legend == legend) {
+        return;
+    }
     m_tint = tint;
+    m_legend = tint ? legend : std::nullopt;
+    // A lit key paints its whole opaque face: the window beneath need not be painted first,
+    // which keeps a preview frame of a hundred keys cheap.
+    const QPixmap& normal = m_faces[Index(Face::Normal)];
+    setAttribute(Qt::WA_OpaquePaintEvent,
+                 m_tint && m_legend && !normal.isNull() && !normal.hasAlphaChannel() && normal.size() == size());
     update();
+}
+
+const QImage& CPngButton::CapPicture(const QColor& colour) {
+    if (m_capMask.size() != size()) {
+        m_capMask = QImage(size(), QImage::Format_Alpha8);
+        m_capMask.fill(0);
+        QPainter painter(&m_capMask);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPainterPath path;
+        path.addRoundedRect(QRectF(rect()).adjusted(2.5, 2, -2.5, -4), 5, 5);
+        // Nearly opaque: the cap's shading still shows a little through the light.
+        painter.fillPath(path, QColor(0, 0, 0, 235));
+        m_capPicture = QImage();
+    }
+    if (m_capPicture.isNull() || m_capPictureColour != colour.rgb()) {
+        m_capPicture = QImage(m_capMask.size(), QImage::Format_ARGB32_Premultiplied);
+        m_capPicture.fill(colour);
+        QPainter painter(&m_capPicture);
+        painter.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+        painter.drawImage(0, 0, m_capMask);
+        m_capPictureColour = colour.rgb();
+    }
+    return m_capPicture;
+}
+
+const QPixmap& CPngButton::LegendPicture(const QPixmap& face, const QColor& colour) {
+    if (face.cacheKey() != m_legendFace || m_legendMask.isNull()) {
+        // The legends are the light pixels of the dark key cap; the cap's own highlight stays
+        // below the threshold.
+        constexpr int kFrom = 110;
+        constexpr int kSpan = 70;
+        const QImage source = face.toImage().convertToFormat(QImage::Format_ARGB32);
+        m_legendMask = QImage(source.size(), QImage::Format_Alpha8);
+        for (int y = 0; y < source.height(); ++y) {
+            const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(y));
+            uchar* out = m_legendMask.scanLine(y);
+            for (int x = 0; x < source.width(); ++x) {
+                const int light = qGray(in[x]);
+                out[x] = static_cast<uchar>(std::clamp((light - kFrom) * 255 / kSpan, 0, 255) * qAlpha(in[x]) / 255);
+            }
+        }
+        m_legendFace = face.cacheKey();
+        m_legendPicture = QPixmap();
+    }
+    if (m_legendPicture.isNull() || m_legendPictureColour != colour.rgb()) {
+        QImage picture(m_legendMask.size(), QImage::Format_ARGB32_Premultiplied);
+        picture.fill(colour);
+        QPainter painter(&picture);
+        painter.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+        painter.drawImage(0, 0, m_legendMask);
+        painter.end();
+        m_legendPicture = QPixmap::fromImage(picture);
+        m_legendPictureColour = colour.rgb();
+    }
+    return m_legendPicture;
 }
 
 void CPngButton::SetTextColour(std::optional<QColor> colour) {
@@ -153,11 +219,18 @@ void CPngButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const Face current = CurrentFace();
     const bool overridden = !m_override.isNull();
-    const QPixmap& face = overridden ? m_override : m_faces[Index(current)];
+    // A lit key shows its plain cap under the light, whatever its assignment face.
+    const bool lit = m_tint && m_legend;
+    const QPixmap& face = overridden ? m_override : m_faces[Index(lit ? Face::Normal : current)];
     if (!face.isNull()) {
         painter.drawPixmap(0, 0, face);
     }
-    if (m_tint) {
+    if (lit && !face.isNull()) {
+        // Pictures, not a path: an antialiased path is filled span by span, which Qt hands to
+        // its thread pool for every key of every preview frame.
+        painter.drawImage(0, 0, CapPicture(*m_tint));
+        painter.drawPixmap(0, 0, LegendPicture(face, *m_legend));
+    } else if (m_tint) {
         // Screen blending colours the key while its legend stays readable as a lighter shade.
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setCompositionMode(QPainter::CompositionMode_Screen);

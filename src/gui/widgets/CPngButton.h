@@ -47,8 +47,12 @@ public:
     void SetSelected(bool selected);
     bool IsSelected() const { return m_selected; }
 
-    // A colour laid over the face (a key's lighting colour); nullopt clears it.
-    void SetTint(std::optional<QColor> tint);
+    // A colour laid over the face (a key's lighting colour); nullopt clears it. With a legend
+    // colour the key cap is filled with the tint and the face's light legend is drawn again in
+    // `legend`, so that it stays readable over any tint; without one the tint is blended so
+    // that the legend shows as a lighter shade.
+    void SetTint(std::optional<QColor> tint, std::optional<QColor> legend = std::nullopt);
+    std::optional<QColor> LegendColour() const { return m_legend; }
     std::optional<QColor> Tint() const { return m_tint; }
 
     // The caption colour; by default it follows the brightness of the face shown.
@@ -69,6 +73,10 @@ protected:
 
 private:
     void UpdateCaptionColours();
+    // The light legend of `face` as a picture in `colour`, cached for the face last asked.
+    const QPixmap& LegendPicture(const QPixmap& face, const QColor& colour);
+    // The key cap's shape filled with `colour`, cached for the colour last asked.
+    const QImage& CapPicture(const QColor& colour);
 
     QPixmap m_faces[5];
     QColor m_captionColours[5];
@@ -79,6 +87,14 @@ private:
     bool m_selected = false;
     bool m_hover = false;
     std::optional<QColor> m_tint;
+    std::optional<QColor> m_legend;
+    QImage m_legendMask; // alpha: how much each pixel of the face belongs to the legend
+    qint64 m_legendFace = 0;
+    QPixmap m_legendPicture;
+    QRgb m_legendPictureColour = 0;
+    QImage m_capMask;
+    QImage m_capPicture;
+    QRgb m_capPictureColour = 0;
     std::optional<QColor> m_textColour;
     FaceRule m_rule = FaceRule::Push; // how the faces were cut; lock indicators are never veiled
 };
