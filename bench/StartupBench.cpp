@@ -21,6 +21,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <fcntl.h>
 #include <signal.h>
