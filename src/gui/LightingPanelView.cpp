@@ -270,8 +270,8 @@ void LightingPanelView::Connect() {
     for (const auto& [key, tool] :
          {std::pair{"CONTROL_USERgjStaPic1", PaintTool::kBase}, std::pair{"CONTROL_USERgjStaPic2", PaintTool::kMark}}) {
         if (auto* picture = qobject_cast<CPictureStatic*>(Control(key))) {
-            connect(picture, &CPictureStatic::Clicked, this, [this, tool] {
-                m_panel.ChooseTool(tool);
+            connect(picture, &CPictureStatic::Clicked, this, [this, chosen = tool] {
+                m_panel.ChooseTool(chosen);
                 Paint();
             });
         }

@@ -497,5 +497,22 @@ TEST(LightingPanelTest, TheKeyboardsLightingChangeRebuildsThePanel) {
     EXPECT_TRUE(h.Window().Button("FUNC_REPORT4")->IsSelected());
 }
 
+TEST(LightingPanelTest, TheKeyboardsSettingsResetTurnsTheSwitchOffAndRestoresTheModes) {
+    BRASSLANE_REQUIRE_APP();
+    AppHarness h;
+    LitStart how;
+    how.modeFile = "[PRESENTMODE]\nmode=3\n[MODENAME]\n3=Mine\n";
+    ASSERT_TRUE(Start(h, how));
+    ASSERT_EQ(Combo(h, "CONTROL_XGcombox")->isVisible(), true);
+    h.Window().StartTimer(kTimerSettingsReset, 0);
+    ASSERT_TRUE(WaitFor([&] { return !h.Model().LightingSwitchOn(); }));
+    EXPECT_FALSE(Shown(h, "CONTROL_XGcombox"));
+    EXPECT_FALSE(qobject_cast<CPictureStatic*>(h.Window().Control("CONTROL_DengStaPic"))->IsChecked());
+    EXPECT_FALSE(h.Window().TimerActive(kTimerPreview));
+    EXPECT_FALSE(AnyTint(h.Window()));
+    // The mode file is the installed default again.
+    EXPECT_NE(UserModeFile(UserModeFile::PathFor(h.UserFolder(), 0)).ReadModeName(3), "Mine");
+}
+
 } // namespace
 } // namespace brasslane::gui::test
