@@ -21,7 +21,8 @@ constexpr const char* kDescription =
     "brasslanectl configures the keyboard from a shell: it lists keyboards, shows what a keyboard\n"
     "offers, backs its three profiles and macros up into a profile file (.fwc) and restores them,\n"
     "switches the active profile, assigns keys and manages macros, sets the lighting and per-key\n"
-    "colours, and converts profile files to and from JSON.";
+    "colours, converts profile files to and from JSON, and edits the rules that switch the profile\n"
+    "for the focused program.";
 
 constexpr const char* kKeyActionHelp =
     "What the key does: another key's name (see 'brasslanectl keys'), mouse:left, mouse:right,\n"

@@ -35,11 +35,14 @@ void AutoProfileSwitcher::Load() {
     m_loadedChange = m_file.LastChange();
     AutoProfileSettings settings;
     if (!m_file.Load(settings, &problems, &error)) {
-        // Unreadable: switch nothing rather than act on rules the user did not write.
+        // Unreadable: switch nothing rather than act on rules the user did not write, and never
+        // write the file over, which would lose them.
         m_settings = AutoProfileSettings();
         m_problems = {error};
+        m_unreadable = true;
         return;
     }
+    m_unreadable = false;
     m_settings = std::move(settings);
     m_problems = std::move(problems);
 }
@@ -56,6 +59,12 @@ bool AutoProfileSwitcher::Store(const AutoProfileSettings& settings, std::string
     // The file may have been changed by hand since it was read: its unread lines are the ones
     // to keep, not those of the older copy.
     ReloadIfChanged();
+    if (m_unreadable) {
+        if (error) {
+            *error = m_problems.front() + "; it is left as it is";
+        }
+        return false;
+    }
     AutoProfileSettings stored = settings;
     stored.keptLines = m_settings.keptLines;
     if (!m_file.Save(stored, error)) {
@@ -161,7 +170,12 @@ void AutoProfileSwitcher::Decide() {
     m_waitNoticeShown = false;
     m_pending = false;
     const int profile = *target - 1;
-    if (m_hooks.activeProfile() != profile) {
+    const int active = m_hooks.activeProfile();
+    if (active < 0) {
+        // No keyboard, or one that does not say its profile: nothing to switch.
+        return;
+    }
+    if (active != profile) {
         ++m_switches;
         if (!m_hooks.switchProfile(profile)) {
             return;

@@ -72,7 +72,8 @@ public:
     const std::filesystem::path& RulesFile() const { return m_file.Path(); }
 
     // Stores `settings` (keeping the lines the file could not read) and uses them. False with the
-    // reason in `error` when the file cannot be written; nothing changes then.
+    // reason in `error` when the file cannot be written, or exists but could not be read (writing
+    // it would lose what it holds); nothing changes then.
     bool Store(const AutoProfileSettings& settings, std::string* error);
     // Turns automatic switching on or off and stores it; turning it on decides for the window that
     // has the focus now.
@@ -115,6 +116,7 @@ private:
     AutoProfileSettings m_settings;
     std::vector<std::string> m_problems;
     std::optional<std::filesystem::file_time_type> m_loadedChange;
+    bool m_unreadable = false; // the file exists but could not be read: it is never written
     bool m_watcherAvailable = true;
     std::string m_watcherProblem;
 

@@ -41,6 +41,8 @@ constexpr auto kTextKeys = std::to_array<std::string_view>({
     "AUTO_PROFILE_DOWN",
     "AUTO_PROFILE_PICK",
     "AUTO_PROFILE_NO_WINDOWS",
+    "AUTO_PROFILE_BY_RULE",
+    "AUTO_PROFILE_KEPT",
     "MAIN_PROMPT_INPORT",
     "MAIN_SWITCH_FUNCTION_TEXT",
     "MAIN_SWITCH_COLOR_TEXT",
@@ -119,10 +121,8 @@ constexpr auto kTextKeys = std::to_array<std::string_view>({
     "PROFILE_TIP",
     "DEFAULT_PROFILE_NAME",
     "PROFILE_FORMAT_ERROR",
-    "AUTO_PROFILE_BY_RULE",
     // Name of a key without a name of its own.
     "UNKNOWN_KEY",
-    "AUTO_PROFILE_KEPT",
 });
 
 // Section "TEXT": names of the eleven keyboard functions, in list order (index = function).
@@ -302,12 +302,14 @@ constexpr auto kKeyNameKeys = std::to_array<std::string_view>({
 // Texts that are formats filled with one number ("%d", "%X", ...) or with one text ("%s").
 constexpr auto kNumberFormatKeys = std::to_array<std::string_view>({
     "UNKNOWN_KEY",
+    "AUTO_PROFILE_KEPT",
     "MACRO_ERR_MAX",
     "MACRO_ACTION_ERR_DELAY_MAX",
     "EXTRA_VERIFY_KEY_MAP",
 });
 constexpr auto kTextFormatKeys = std::to_array<std::string_view>({
     "PROFILE_FORMAT_ERROR",
+    "AUTO_PROFILE_BY_RULE",
 });
 
 // Section "LIGHT": labels of the lighting panel.

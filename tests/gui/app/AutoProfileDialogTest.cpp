@@ -108,7 +108,8 @@ TEST_F(AutoProfileAppTest, TheDialogEditsTheRulesAndKeepsWhatItCannotRead) {
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_EQ(dialog->List()->rowCount(), 1);
     EXPECT_EQ(dialog->List()->item(0, 1)->text(), QStringLiteral("steam_app_570"));
-    EXPECT_TRUE(dialog->Status()->text().startsWith(QStringLiteral("1 lines of the rules file could not be read")));
+    EXPECT_TRUE(
+        dialog->Status()->text().startsWith(QStringLiteral("Lines of the rules file that could not be read: 1.")));
     EXPECT_FALSE(dialog->Button("CONTROL2_APPLY")->isEnabled());
 
     // Pick from a window: the fields take its class; Add puts the rule last.
@@ -139,6 +140,11 @@ TEST_F(AutoProfileAppTest, TheDialogEditsTheRulesAndKeepsWhatItCannotRead) {
     dialog->DefaultBox()->setCurrentIndex(3);
     emit dialog->DefaultBox()->activated(3);
     EXPECT_TRUE(dialog->Button("CONTROL2_APPLY")->isEnabled());
+#if defined(BRASSLANE_ARTIFACT_DIR)
+    // Kept for a look at the dialog as the skin draws it.
+    std::filesystem::create_directories(BRASSLANE_ARTIFACT_DIR);
+    dialog->grab().save(QStringLiteral(BRASSLANE_ARTIFACT_DIR "/auto-profile-dialog.png"));
+#endif
     dialog->Button("CONTROL_OK")->click();
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_TRUE(MessageBox::ShownSoFar().empty());

@@ -479,11 +479,20 @@ TEST(MainWindowTest, TrayMenuOffersOpenAboutAndExit) {
     CTrayIcon* tray = h.Window().TrayIcon();
     ASSERT_NE(tray, nullptr);
 
-    const QList<QAction*> actions = tray->Menu()->actions();
-    ASSERT_EQ(actions.size(), 3);
+    // Open, about, the two commands of automatic profiles (between separators), exit.
+    QList<QAction*> actions;
+    for (QAction* action : tray->Menu()->actions()) {
+        if (!action->isSeparator()) {
+            actions << action;
+        }
+    }
+    ASSERT_EQ(actions.size(), 5);
     EXPECT_EQ(actions[0]->text(), Text(h, "MENU_11"));
     EXPECT_EQ(actions[1]->text(), Text(h, "MENU_22"));
-    EXPECT_EQ(actions[2]->text(), Text(h, "MENU_33"));
+    EXPECT_EQ(actions[2]->text(), Text(h, "AUTO_PROFILE_MENU"));
+    EXPECT_TRUE(actions[2]->isCheckable());
+    EXPECT_EQ(actions[3]->text(), Text(h, "AUTO_PROFILE_RULES_MENU"));
+    EXPECT_EQ(actions[4]->text(), Text(h, "MENU_33"));
     EXPECT_TRUE(actions[0]->font().bold());
     EXPECT_FALSE(actions[1]->font().bold());
     EXPECT_EQ(tray->Menu()->defaultAction(), actions[0]);
@@ -509,7 +518,7 @@ TEST(MainWindowTest, TrayMenuOffersOpenAboutAndExit) {
     EXPECT_EQ(h.Window().AboutBox(), about);
     EXPECT_TRUE(about->isVisible());
 
-    actions[2]->trigger();
+    actions[4]->trigger();
     EXPECT_TRUE(h.App().Finished());
     EXPECT_FALSE(h.Window().isVisible());
 }

@@ -303,6 +303,12 @@ TEST_F(AutoProfileSwitcherTest, WaitsForDialogsAndPendingEdits) {
     EXPECT_EQ(m_window.switches, (std::vector<int>{1, 2}));
     EXPECT_EQ(switcher.TrayNote(), "Profile 3 \xE2\x80\x94 rule: class xterm");
 
+    // Without a keyboard (active profile unknown) nothing is asked of it.
+    m_window.active = -1;
+    Focus(Window(4, "steam_app_570", "steam_app_570", "Dota 2 (second window)", ""));
+    EXPECT_EQ(m_window.switches, (std::vector<int>{1, 2}));
+    m_window.active = 2;
+
     // A refused switch leaves the note as it was.
     m_window.refuse = true;
     Focus(kGame);
@@ -330,6 +336,17 @@ TEST_F(AutoProfileSwitcherTest, StoringKeepsLinesTheFileCouldNotRead) {
     EXPECT_EQ(stored.rules.size(), 2u);
     EXPECT_EQ(stored.keptLines, std::vector<std::string>{"class steam_app_570 = 9"});
     EXPECT_EQ(problems.size(), 1u);
+
+    // A file that cannot be read is never written over.
+    const std::uintmax_t size = AutoProfileFile::kMaxFileSize + 1;
+    std::filesystem::resize_file(RulesFile(), size);
+    std::filesystem::last_write_time(RulesFile(), std::filesystem::file_time_type::clock::now() + 1s);
+    EXPECT_FALSE(switcher.SetEnabled(false, &error));
+    EXPECT_NE(error.find("left as it is"), std::string::npos) << error;
+    EXPECT_EQ(std::filesystem::file_size(RulesFile()), size);
+    EXPECT_FALSE(switcher.Enabled());
+    ASSERT_TRUE(switcher.Store(edited, &error) == false);
+    ASSERT_TRUE(AutoProfileFile(RulesFile()).Save(stored, &error));
 
     // Another program changes the file: the switcher reads it again before deciding.
     std::ofstream(RulesFile(), std::ios::app) << "class steam_app_570 = 2\n";

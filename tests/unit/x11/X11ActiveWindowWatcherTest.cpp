@@ -236,11 +236,25 @@ TEST_F(WatcherOnXvfb, ReportsTheFocusedWindowAndTheKeyboardFollows) {
     Pass(300ms);
     EXPECT_EQ(keyboard.ActiveProfile(), 2);
 
+    // The key dialog, then the profile manager, hold the switch back until they close.
+    view.keyDialogOpen = true;
+    desktop.Activate(editor);
+    EXPECT_EQ(NextReport(seen).id, editor);
+    Pass(300ms);
+    EXPECT_EQ(keyboard.ActiveProfile(), 2);
+    view.keyDialogOpen = false;
+    model->ManagerFlags().openCount = 1;
+    Pass(1000ms);
+    EXPECT_EQ(keyboard.ActiveProfile(), 2);
+    model->ManagerFlags().openCount = 0;
+    Pass(1000ms);
+    EXPECT_EQ(keyboard.ActiveProfile(), 0);
+
     // A native Wayland window (or none) has the focus: known as nothing, the profile stays.
     desktop.Activate(XCB_WINDOW_NONE);
     EXPECT_EQ(NextReport(seen).id, 0u);
     Pass(300ms);
-    EXPECT_EQ(keyboard.ActiveProfile(), 2);
+    EXPECT_EQ(keyboard.ActiveProfile(), 0);
     m_watcher->Stop();
 }
 
