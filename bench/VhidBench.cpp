@@ -134,7 +134,8 @@ void BM_FullReadBack(benchmark::State& state) {
     }
     DeviceLink link(*target.backend);
     ConnectionState connection;
-    if (!brasslane::ConnectKeyboard(link, connection) || brasslane::ReadMacroCapacity(link, connection) != kStatusSuccess) {
+    if (!brasslane::ConnectKeyboard(link, connection) ||
+        brasslane::ReadMacroCapacity(link, connection) != kStatusSuccess) {
         state.SkipWithError("the keyboard did not connect");
         return;
     }
