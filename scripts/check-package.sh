@@ -6,9 +6,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 export DEBIAN_FRONTEND=noninteractive
 build=build-package
+# BRASSLANE_PACKAGE_BUILD_TYPE: Release unless given (a developer may reuse a ccache of RelWithDebInfo).
+build_type="${BRASSLANE_PACKAGE_BUILD_TYPE:-Release}"
 
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DBRASSLANE_TESTS=OFF
-cmake --build "$build" -j"$(nproc)"
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="$build_type" -DCMAKE_INSTALL_PREFIX=/usr -DBRASSLANE_TESTS=OFF \
+    ${CMAKE_CXX_COMPILER_LAUNCHER:+-DCMAKE_CXX_COMPILER_LAUNCHER="$CMAKE_CXX_COMPILER_LAUNCHER"}
+cmake --build "$build" -j"${BRASSLANE_PACKAGE_JOBS:-$(nproc)}"
 (cd "$build" && rm -f brasslane_*.deb && cpack -G DEB)
 deb="$(ls "$build"/brasslane_*.deb)"
 echo "-- $deb"
@@ -18,7 +21,8 @@ if command -v appstreamcli >/dev/null; then
     appstreamcli validate --no-net data/brasslane.metainfo.xml
 fi
 
-apt-get install -y "./$deb"
+# Recommends (udev) are left out: the check is about this package, not the machine's udev.
+apt-get install -y --no-install-recommends "./$deb"
 home="$(mktemp -d)"
 XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" XDG_RUNTIME_DIR="$home/run" brasslanectl --simulate info
 test -x /usr/libexec/brasslane/brasslane-hid-role

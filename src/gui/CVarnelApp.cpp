@@ -1,6 +1,7 @@
 #include "gui/CVarnelApp.h"
 
 #include "gui/CVarnelDlg.h"
+#include "gui/MessageBox.h"
 #include "gui/QtUiSink.h"
 
 #include "core/app/AppCore.h"
@@ -15,7 +16,6 @@
 #include "core/resources/SettingsStore.h"
 
 #include <QCoreApplication>
-#include <QMessageBox>
 #include <QProcess>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -175,13 +175,10 @@ void CVarnelApp::CheckDeviceAccess() {
     }
     m_accessCheck->stop();
     std::fprintf(stderr, "brasslane: %s\n", DeviceAccessHint(node).c_str());
-    auto* box = new QMessageBox(
-        QMessageBox::Warning, QStringLiteral("Brasslane"),
+    MessageBox::Show(
+        nullptr,
         QString::fromStdString(m_core->Text().Text("MAIN_DEVICE_ACCESS_PROMPT") + "\n\n" + DeviceAccessCommand()),
-        QMessageBox::Ok);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    box->open();
+        QStringLiteral("Brasslane"), MessageButtons::kOk);
 }
 
 int CVarnelApp::Exec() {

@@ -2,7 +2,7 @@
 // simulated keyboard served by brasslane-vhid: real files, real poll(), real hot-plug. Skipped
 // where FUSE cannot be mounted.
 
-#include "VirtualKeyboard.h"
+#include "support/VirtualKeyboard.h"
 
 #include "core/base/AppState.h"
 #include "core/base/Messages.h"

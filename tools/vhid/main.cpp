@@ -26,6 +26,7 @@
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <iostream>
@@ -610,5 +611,9 @@ int main(int argc, char** argv) {
             status = 3;
         }
     }
-    return status;
+    // Files still open at the unmount keep their pump threads waiting on the keyboard; end here
+    // rather than let static destruction free the keyboard under them.
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(status);
 }

@@ -57,6 +57,18 @@ fs::path RuntimeFolder() {
 }
 
 fs::path InstalledDataFolder() {
+#ifdef BRASSLANE_RELATIVE_DATADIR
+    // An installed tree that was moved, or installed with another prefix than it was built for
+    // (cmake --install --prefix, a staging folder), keeps its data beside its bin folder.
+    const fs::path executable = ExecutablePath();
+    if (!executable.empty()) {
+        std::error_code ec;
+        const fs::path beside = (executable.parent_path() / BRASSLANE_RELATIVE_DATADIR).lexically_normal();
+        if (fs::is_directory(beside, ec)) {
+            return beside;
+        }
+    }
+#endif
     return fs::path(BRASSLANE_INSTALL_DATADIR);
 }
 

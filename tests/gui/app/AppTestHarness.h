@@ -63,9 +63,9 @@ public:
     std::filesystem::path Root() const { return m_dir.path().toStdString(); }
     std::filesystem::path UserFolder() const { return Folder("data") / "Brasslane"; }
 
-    // Starts the program with `arguments` (plus --simulate unless one is given). False when it did not get to its
-    // event loop; `exitCode` tells why.
-    bool Start(std::vector<std::string> arguments = {}) {
+    // Starts the program with `arguments` (plus --simulate unless one is given, or `simulate` is false: then it
+    // opens hidraw). False when it did not get to its event loop; `exitCode` tells why.
+    bool Start(std::vector<std::string> arguments = {}, bool simulate = true) {
         VarnelAppEnvironment environment;
         environment.executable = std::filesystem::path(BRASSLANE_BIN_DIR) / "brasslane";
         environment.installedDataFolder = Folder("installed");
@@ -76,8 +76,8 @@ public:
         environment.startCompanion = false;
         m_app = std::make_unique<CVarnelApp>(std::move(environment));
         m_app->SetStateObserver([this](WindowState state) { m_states.emplace_back(WindowStateName(state)); });
-        if (std::none_of(arguments.begin(), arguments.end(),
-                         [](const std::string& a) { return a.starts_with("--simulate"); })) {
+        if (simulate && std::none_of(arguments.begin(), arguments.end(),
+                                     [](const std::string& a) { return a.starts_with("--simulate"); })) {
             arguments.insert(arguments.begin(), "--simulate");
         }
         std::vector<std::string_view> views(arguments.begin(), arguments.end());
