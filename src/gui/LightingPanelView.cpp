@@ -8,6 +8,7 @@
 
 #include "core/app/AppCore.h"
 #include "core/app/MainWindowModel.h"
+#include "core/resources/SkinLayout.h"
 
 #include <QComboBox>
 #include <QDesktopServices>
@@ -119,11 +120,13 @@ QString LightingPanelView::WebAddress(std::string_view key) const {
     if (key == "CONTROL_Network") {
         return m_webSite;
     }
+    // The two social pages come from the skin, which knows the maker; without them the
+    // buttons open the maker's site rather than a made-up page.
     if (key == "CONTROL_Facebook") {
-        return QStringLiteral("https://www.facebook.com/brasslane");
+        return QString::fromStdString(SkinLayout(m_core.Paths().mainSkin).Link("FacebookLink"));
     }
     if (key == "CONTROL_twitter") {
-        return QStringLiteral("https://twitter.com/brasslane");
+        return QString::fromStdString(SkinLayout(m_core.Paths().mainSkin).Link("TwitterLink"));
     }
     return {};
 }

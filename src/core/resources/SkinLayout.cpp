@@ -119,8 +119,12 @@ std::optional<std::filesystem::path> SkinLayout::MaskPath() const {
     return mask.empty() ? BackgroundPath() : PicturePath(mask);
 }
 
-std::string SkinLayout::Link() const {
-    std::string link = IniFile(m_file).Read(kScreenSection, "Link", "", kPictureBufferChars);
+std::string SkinLayout::Link(std::string_view name) const {
+    const IniFile file(m_file);
+    std::string link = file.Read(kScreenSection, name, "", kPictureBufferChars);
+    if (link.empty() && name != "Link") {
+        link = file.Read(kScreenSection, "Link", "", kPictureBufferChars);
+    }
     return link.empty() ? std::string(kFallbackLink) : link;
 }
 

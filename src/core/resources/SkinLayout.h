@@ -74,8 +74,9 @@ public:
     std::optional<std::filesystem::path> BackgroundPath() const;
     std::optional<std::filesystem::path> MaskPath() const;
 
-    // "SCREEN" / "Link", or kFallbackLink when it is missing or empty.
-    std::string Link() const;
+    // "SCREEN" / `name`: the web address a link button opens. A missing or empty entry falls
+    // back to "SCREEN" / "Link", and that to kFallbackLink.
+    std::string Link(std::string_view name = "Link") const;
 
 private:
     std::optional<std::filesystem::path> PicturePath(std::string_view name) const;

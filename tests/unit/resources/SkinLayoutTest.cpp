@@ -56,6 +56,7 @@ TEST(SkinLayoutTest, LayoutFile) {
     WriteBytes(dir / "Skins" / "Main.ini", "[SCREEN]\n"
                                            "Main=main_normal.jpg\n"
                                            "Link=https://example.org/keyboard\n"
+                                           "FacebookLink=https://example.org/social\n"
                                            "[BUTTONINFO]\n"
                                            "CONTROL_OK=12,34,56,78\n"
                                            "control2_apply = 1,1,80,20 ; unused\n"
@@ -78,6 +79,8 @@ TEST(SkinLayoutTest, LayoutFile) {
     EXPECT_EQ(main.MaskName(), "");
     EXPECT_EQ(main.MaskPath(), main.BackgroundPath()); // the background is its own mask
     EXPECT_EQ(main.Link(), "https://example.org/keyboard");
+    EXPECT_EQ(main.Link("FacebookLink"), "https://example.org/social") << "a link of its own";
+    EXPECT_EQ(main.Link("TwitterLink"), "https://example.org/keyboard") << "no link of its own: the site";
 
     // Windows-style separators, long picture names and a missing link.
     const std::string longName(3000, 'n');
