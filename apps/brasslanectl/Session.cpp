@@ -1,7 +1,7 @@
 #include "Session.h"
 
-#include "platform/linux/LinuxPaths.h"
-#include "platform/linux/SystemLanguage.h"
+#include "platform/Paths.h"
+#include "platform/SystemLanguage.h"
 
 #include <iostream>
 
@@ -14,7 +14,7 @@ SessionCoreOptions SystemOptions() {
     SessionCoreOptions options;
     options.paths =
         AppPaths::Build(platform::ExecutablePath(), platform::InstalledDataFolder(), platform::UserDataHome());
-    options.settingsFile = SettingsStore::DefaultPath();
+    options.settingsFile = platform::SettingsFile();
     options.systemLanguage = [] { return SystemLanguageId(); };
     return options;
 }

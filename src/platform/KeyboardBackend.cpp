@@ -1,7 +1,11 @@
 #include "platform/KeyboardBackend.h"
 
 #include "core/base/Strings.h"
+#ifdef _WIN32
+#include "platform/windows/WinHidBackend.h"
+#else
 #include "platform/linux/HidrawBackend.h"
+#endif
 
 #include <algorithm>
 #include <cctype>
@@ -145,7 +149,11 @@ std::unique_ptr<KeyboardBackend> KeyboardBackend::Create(const KeyboardBackendOp
 
     std::unique_ptr<KeyboardBackend> backend(new KeyboardBackend());
     if (!options.simulate) {
+#ifdef _WIN32
+        backend->m_hidraw = std::make_unique<WinHidBackend>();
+#else
         backend->m_hidraw = std::make_unique<HidrawBackend>();
+#endif
         return backend;
     }
 

@@ -1,8 +1,9 @@
 #pragma once
 
-// Which keyboard a program talks to: the real one through hidraw, or the simulated one. The
-// simulated keyboard's memory can be kept in a JSON state file, so that successive runs (of
-// brasslanectl, or of the desktop app) see one keyboard. Shared by both programs.
+// Which keyboard a program talks to: the real one (hidraw on Linux, the HID class driver on
+// Windows), or the simulated one. The simulated keyboard's memory can be kept in a JSON state
+// file, so that successive runs (of brasslanectl, or of the desktop app) see one keyboard.
+// Shared by both programs.
 //
 // Testing aid: the environment variable BRASSLANE_SIM_FAULTS makes the simulated keyboard
 // misbehave from its first request on (see ParseSimFaults). It has no effect on hidraw.

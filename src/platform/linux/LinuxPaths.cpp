@@ -1,5 +1,7 @@
 #include "platform/linux/LinuxPaths.h"
 
+#include "core/resources/SettingsStore.h"
+
 #include <cstdlib>
 #include <string>
 #include <system_error>
@@ -58,6 +60,10 @@ fs::path RuntimeFolder() {
 
 fs::path InstalledDataFolder() {
     return fs::path(BRASSLANE_INSTALL_DATADIR);
+}
+
+fs::path SettingsFile() {
+    return SettingsStore::DefaultPath();
 }
 
 } // namespace brasslane::platform
