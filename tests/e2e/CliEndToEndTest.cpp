@@ -78,7 +78,7 @@ protected:
 
         std::vector<std::string> argv{BRASSLANECTL};
         argv.insert(argv.end(), args.begin(), args.end());
-        const ProgramRun run = RunProgram(argv, env, m_folder);
+        const ProgramRun run = RunProgram(argv, env, m_folder.Path());
         return {run.status, run.out, run.err};
     }
 

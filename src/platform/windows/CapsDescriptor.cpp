@@ -76,13 +76,44 @@ void Usages(Writer& w, std::uint16_t page, bool isRange, std::uint16_t usage, st
     }
 }
 
-// Bits an array field needs to hold the largest usage index.
-std::uint32_t ArrayFieldBits(std::uint32_t largest) {
-    std::uint32_t bits = 8;
+// Bits an array field needs at least to hold the largest usage index.
+std::uint32_t MinimalArrayBits(std::uint32_t largest) {
+    std::uint32_t bits = 1;
     while (bits < 32 && (largest >> bits) != 0) {
-        bits *= 2;
+        ++bits;
     }
     return bits;
+}
+
+// Whole bytes for an array field, as devices mostly lay them out.
+std::uint32_t ByteArrayBits(std::uint32_t largest) {
+    return largest > 0xFF ? 16 : 8;
+}
+
+std::uint32_t Count(const HidButtonCaps& b) {
+    return b.isArray ? std::max<std::uint32_t>(b.reportCount, 1)
+                     : (b.isRange ? std::uint32_t(b.usageMaximum - b.usageMinimum) + 1u : 1u);
+}
+
+// Windows' capabilities give no array field's size: byte-sized fields where every report of
+// that kind still fits, else the fewest bits that hold the usages.
+bool ByteSizedArraysFit(const InterfaceCaps& caps, std::size_t kind) {
+    if (caps.reportByteLength[kind] == 0) {
+        return false;
+    }
+    std::map<std::uint8_t, std::uint64_t> bits;
+    for (const HidButtonCaps& b : caps.buttons[kind]) {
+        bits[b.reportId] += std::uint64_t(b.isArray ? ByteArrayBits(b.usageMaximum) : 1) * Count(b);
+    }
+    for (const HidValueCaps& v : caps.values[kind]) {
+        bits[v.reportId] += std::uint64_t(v.bitSize) * std::max<std::uint32_t>(v.reportCount, 1);
+    }
+    for (const auto& entry : bits) {
+        if (entry.second > std::uint64_t(caps.reportByteLength[kind] - 1) * 8) {
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -108,6 +139,7 @@ std::vector<std::uint8_t> DescriptorFromCaps(const InterfaceCaps& caps) {
         // Bits written so far per report id; the report's length is the longest one's.
         std::map<std::uint8_t, std::uint64_t> bits;
         std::int32_t currentId = -1;
+        const bool byteArrays = ByteSizedArraysFit(caps, kind);
         auto selectId = [&](std::uint8_t id) {
             if (usesIds && id != currentId) {
                 w.Unsigned(kReportId, id);
@@ -118,10 +150,9 @@ std::vector<std::uint8_t> DescriptorFromCaps(const InterfaceCaps& caps) {
             selectId(b.reportId);
             Usages(w, b.usagePage, b.isRange, b.usage, b.usageMinimum, b.usageMaximum);
             std::uint32_t size = 1;
-            std::uint32_t count = b.isRange ? std::uint32_t(b.usageMaximum - b.usageMinimum) + 1u : 1u;
+            const std::uint32_t count = Count(b);
             if (b.isArray) {
-                size = ArrayFieldBits(b.usageMaximum);
-                count = std::max<std::uint32_t>(b.reportCount, 1);
+                size = byteArrays ? ByteArrayBits(b.usageMaximum) : MinimalArrayBits(b.usageMaximum);
                 w.Signed(kLogicalMinimum, b.isRange ? b.usageMinimum : b.usage);
                 w.Signed(kLogicalMaximum, b.isRange ? b.usageMaximum : b.usage);
             } else {

@@ -6,8 +6,11 @@
 // clang-format off
 #include <windows.h>
 #include <setupapi.h>
+// These two headers of mingw-w64 declare C functions without saying so.
+extern "C" {
 #include <hidsdi.h>
 #include <hidpi.h>
+}
 // clang-format on
 
 #include <algorithm>

@@ -234,7 +234,11 @@ TEST(IniFileTest, WriteIsAtomic) {
 
     // The file's permissions and a symbolic link to it survive the replacement.
     fs::permissions(dir / "a.ini", fs::perms::owner_read | fs::perms::owner_write);
-    fs::create_symlink(dir / "a.ini", dir / "link.ini");
+    std::error_code linkError;
+    fs::create_symlink(dir / "a.ini", dir / "link.ini", linkError);
+    if (linkError) {
+        GTEST_SKIP() << "no symbolic links here: " << linkError.message(); // Windows without the right
+    }
     IniFile viaLink(dir / "link.ini");
     ASSERT_TRUE(viaLink.Write("S", "K0", "through link"));
     EXPECT_TRUE(fs::is_symlink(dir / "link.ini"));
