@@ -95,15 +95,42 @@ std::uint32_t Count(const HidButtonCaps& b) {
                      : (b.isRange ? std::uint32_t(b.usageMaximum - b.usageMinimum) + 1u : 1u);
 }
 
+// One main item's buttons. An array field over a list of single usages shows as one capability
+// per usage, each with the field's report id, flags and count; they are one field again here,
+// whose values 1..N index the list.
+using ButtonField = std::vector<HidButtonCaps>;
+
+std::vector<ButtonField> GroupButtons(const std::vector<HidButtonCaps>& buttons) {
+    std::vector<ButtonField> fields;
+    for (const HidButtonCaps& b : buttons) {
+        if (!fields.empty()) {
+            const HidButtonCaps& last = fields.back().back();
+            if (b.isArray && !b.isRange && last.isArray && !last.isRange && b.reportId == last.reportId &&
+                b.usagePage == last.usagePage && b.bitField == last.bitField && b.reportCount == last.reportCount) {
+                fields.back().push_back(b);
+                continue;
+            }
+        }
+        fields.push_back({b});
+    }
+    return fields;
+}
+
+// The largest value an array field holds: the usage itself, or the index into a usage list.
+std::uint32_t LargestArrayValue(const ButtonField& field) {
+    return field.size() > 1 ? static_cast<std::uint32_t>(field.size()) : field.front().usageMaximum;
+}
+
 // Windows' capabilities give no array field's size: byte-sized fields where every report of
-// that kind still fits, else the fewest bits that hold the usages.
-bool ByteSizedArraysFit(const InterfaceCaps& caps, std::size_t kind) {
+// that kind still fits, else the fewest bits that hold the values.
+bool ByteSizedArraysFit(const std::vector<ButtonField>& fields, const InterfaceCaps& caps, std::size_t kind) {
     if (caps.reportByteLength[kind] == 0) {
         return false;
     }
     std::map<std::uint8_t, std::uint64_t> bits;
-    for (const HidButtonCaps& b : caps.buttons[kind]) {
-        bits[b.reportId] += std::uint64_t(b.isArray ? ByteArrayBits(b.usageMaximum) : 1) * Count(b);
+    for (const ButtonField& field : fields) {
+        const HidButtonCaps& b = field.front();
+        bits[b.reportId] += std::uint64_t(b.isArray ? ByteArrayBits(LargestArrayValue(field)) : 1) * Count(b);
     }
     for (const HidValueCaps& v : caps.values[kind]) {
         bits[v.reportId] += std::uint64_t(v.bitSize) * std::max<std::uint32_t>(v.reportCount, 1);
@@ -139,22 +166,32 @@ std::vector<std::uint8_t> DescriptorFromCaps(const InterfaceCaps& caps) {
         // Bits written so far per report id; the report's length is the longest one's.
         std::map<std::uint8_t, std::uint64_t> bits;
         std::int32_t currentId = -1;
-        const bool byteArrays = ByteSizedArraysFit(caps, kind);
+        const std::vector<ButtonField> fields = GroupButtons(caps.buttons[kind]);
+        const bool byteArrays = ByteSizedArraysFit(fields, caps, kind);
         auto selectId = [&](std::uint8_t id) {
             if (usesIds && id != currentId) {
                 w.Unsigned(kReportId, id);
                 currentId = id;
             }
         };
-        for (const HidButtonCaps& b : caps.buttons[kind]) {
+        for (const ButtonField& field : fields) {
+            const HidButtonCaps& b = field.front();
             selectId(b.reportId);
-            Usages(w, b.usagePage, b.isRange, b.usage, b.usageMinimum, b.usageMaximum);
+            if (field.size() > 1) {
+                w.Unsigned(kUsagePage, b.usagePage);
+                for (const HidButtonCaps& listed : field) {
+                    w.Unsigned(kUsage, listed.usage);
+                }
+            } else {
+                Usages(w, b.usagePage, b.isRange, b.usage, b.usageMinimum, b.usageMaximum);
+            }
             std::uint32_t size = 1;
             const std::uint32_t count = Count(b);
             if (b.isArray) {
-                size = byteArrays ? ByteArrayBits(b.usageMaximum) : MinimalArrayBits(b.usageMaximum);
-                w.Signed(kLogicalMinimum, b.isRange ? b.usageMinimum : b.usage);
-                w.Signed(kLogicalMaximum, b.isRange ? b.usageMaximum : b.usage);
+                const std::uint32_t largest = LargestArrayValue(field);
+                size = byteArrays ? ByteArrayBits(largest) : MinimalArrayBits(largest);
+                w.Signed(kLogicalMinimum, field.size() > 1 ? 1 : b.usageMinimum);
+                w.Signed(kLogicalMaximum, largest);
             } else {
                 w.Signed(kLogicalMinimum, 0);
                 w.Signed(kLogicalMaximum, 1);
@@ -203,6 +240,9 @@ std::vector<std::uint8_t> DescriptorFromCaps(const InterfaceCaps& caps) {
                 return {};
             }
             continue;
+        }
+        if (bits.empty() && !usesIds) {
+            bits[0] = 0; // a report of constant bytes only (no capability shows it)
         }
         const std::uint64_t reportBits = std::uint64_t(length - 1) * 8;
         for (const auto& [id, used] : bits) {
