@@ -67,7 +67,17 @@ if [ "$list_status" -ne 1 ]; then
     exit 1
 fi
 
-ctest --preset windows-cross -j"$jobs"
+# One CTest test is one test program run in a single wine process; its brief output counts the
+# GoogleTest cases.
+log=$(mktemp)
+set +e
+ctest --preset windows-cross -j"$jobs" -V >"$log" 2>&1
+ctest_status=$?
+set -e
+grep -E '^ *[0-9]+/[0-9]+ Test|FAILED|Failure' "$log" || true
+count() { grep -oE "\[  $1 +\] [0-9]+ test" "$log" | awk '{ s += $(NF - 1) } END { print s + 0 }'; }
 tested=$(date +%s)
-# One CTest test is one test program; the count of GoogleTest cases is in its brief output.
-echo "windows-cross: tests under wine took $((tested - built)) s"
+echo "windows-cross: $(count PASSED) test cases passed, $(count SKIPPED) skipped, $(count FAILED) failed" \
+    "under wine in $((tested - built)) s"
+rm -f "$log"
+exit "$ctest_status"
