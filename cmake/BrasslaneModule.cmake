@@ -15,6 +15,10 @@ endfunction()
 # brasslane_test(NAME DIR LIBS...): one GoogleTest executable of every .cpp below tests/DIR.
 function(brasslane_test name dir)
     file(GLOB_RECURSE sources CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/tests/${dir}/*.cpp")
+    # Tests of one system's platform layer are built only on that system.
+    if(BRASSLANE_TESTS_OF_OTHER_SYSTEMS)
+        list(FILTER sources EXCLUDE REGEX "${BRASSLANE_TESTS_OF_OTHER_SYSTEMS}")
+    endif()
     if(NOT sources)
         return()
     endif()
@@ -23,5 +27,17 @@ function(brasslane_test name dir)
                                           brasslane_warnings)
     target_compile_definitions(${name} PRIVATE BRASSLANE_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
                                                BRASSLANE_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${dir}")
+    brasslane_add_gtest(${name} "${dir}")
+endfunction()
+
+# Registers a GoogleTest program with CTest: each test on its own where the program can be run
+# at build time to list them; in a cross build one CTest test per program, run through the
+# emulator (wine) in a single process.
+function(brasslane_add_gtest name label)
+    if(CMAKE_CROSSCOMPILING)
+        add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+        set_tests_properties(${name} PROPERTIES LABELS "${label}" TIMEOUT 900)
+    else()
+        gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${label}")
+    endif()
 endfunction()

@@ -5,7 +5,6 @@
 #include "core/keys/MacroBlob.h"
 #include "core/lighting/EffectList.h"
 #include "core/profiles/WriteSequence.h"
-#include "platform/linux/DeviceAccess.h"
 
 #include <array>
 #include <cstdio>
@@ -119,7 +118,7 @@ ExitCode ListKeyboards(Session& session, bool quiet) {
     }
     if (!commandUsable) {
         if (const std::string denied = session.AccessDeniedNode(); !denied.empty()) {
-            return Report(ExitCode::kKeyboard, "listing keyboards", DeviceAccessHint(denied));
+            return Report(ExitCode::kKeyboard, "listing keyboards", AccessDeniedHint(denied));
         }
         return Report(ExitCode::kKeyboard, "listing keyboards", "no usable command interface");
     }

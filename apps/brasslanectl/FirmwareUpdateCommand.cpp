@@ -4,8 +4,8 @@
 #include "Commands.h"
 
 #include "core/base/Messages.h"
-#include "platform/linux/LinuxPaths.h"
-#include "platform/linux/SingleInstance.h"
+#include "platform/Paths.h"
+#include "platform/SingleInstance.h"
 
 namespace brasslane::cli {
 

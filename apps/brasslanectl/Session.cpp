@@ -1,9 +1,7 @@
 #include "Session.h"
 
-#include "platform/linux/DeviceAccess.h"
-#include "platform/linux/HidrawBackend.h"
-#include "platform/linux/LinuxPaths.h"
-#include "platform/linux/SystemLanguage.h"
+#include "platform/Paths.h"
+#include "platform/SystemLanguage.h"
 
 #include <iostream>
 
@@ -16,7 +14,7 @@ SessionCoreOptions SystemOptions() {
     SessionCoreOptions options;
     options.paths =
         AppPaths::Build(platform::ExecutablePath(), platform::InstalledDataFolder(), platform::UserDataHome());
-    options.settingsFile = SettingsStore::DefaultPath();
+    options.settingsFile = platform::SettingsFile();
     options.systemLanguage = [] { return SystemLanguageId(); };
     return options;
 }
@@ -93,7 +91,7 @@ ExitCode Session::Connect() {
         break;
     case SearchResult::kNotFound:
         if (const std::string denied = AccessDeniedNode(); !denied.empty()) {
-            return Report(ExitCode::kKeyboard, "connecting", DeviceAccessHint(denied));
+            return Report(ExitCode::kKeyboard, "connecting", AccessDeniedHint(denied));
         }
         return Report(ExitCode::kKeyboard, "connecting",
                       "no keyboard found (" + DeviceStatusText(kStatusNoAnswer) +
@@ -124,8 +122,7 @@ ExitCode Session::Finish(ExitCode result) {
 }
 
 std::string Session::AccessDeniedNode() {
-    const auto* hidraw = m_backend ? dynamic_cast<const HidrawBackend*>(&m_backend->Hid()) : nullptr;
-    return hidraw != nullptr ? hidraw->AccessDeniedNode() : std::string();
+    return m_backend ? m_backend->AccessDeniedInterface() : std::string();
 }
 
 std::string Session::FailureText() {

@@ -6,6 +6,7 @@
 #include "Session.h"
 
 #include "platform/DurableSync.h"
+#include "platform/StandardStreams.h"
 
 #include <CLI/CLI.hpp>
 
@@ -394,6 +395,7 @@ int Run(int argc, char** argv) {
 } // namespace brasslane::cli
 
 int main(int argc, char** argv) {
+    brasslane::platform::PrepareStandardStreams();
     brasslane::platform::InstallDurableSync();
     try {
         return brasslane::cli::Run(argc, argv);

@@ -1,7 +1,12 @@
 #include "platform/KeyboardBackend.h"
 
 #include "core/base/Strings.h"
+#ifdef _WIN32
+#include "platform/windows/WinHidBackend.h"
+#else
+#include "platform/linux/DeviceAccess.h"
 #include "platform/linux/HidrawBackend.h"
+#endif
 
 #include <algorithm>
 #include <cctype>
@@ -155,7 +160,11 @@ std::unique_ptr<KeyboardBackend> KeyboardBackend::Create(const KeyboardBackendOp
 
     std::unique_ptr<KeyboardBackend> backend(new KeyboardBackend());
     if (!options.simulate) {
+#ifdef _WIN32
+        backend->m_hidraw = std::make_unique<WinHidBackend>();
+#else
         backend->m_hidraw = std::make_unique<HidrawBackend>();
+#endif
         return backend;
     }
 
@@ -207,6 +216,23 @@ bool KeyboardBackend::SaveState(std::string* error) const {
         return true;
     }
     return m_keyboard->SaveStateFile(m_stateFile, error);
+}
+
+std::string AccessDeniedHint(const std::string& node) {
+#ifdef _WIN32
+    return "the keyboard is there, but this user may not open " + node;
+#else
+    return DeviceAccessHint(node);
+#endif
+}
+
+std::string KeyboardBackend::AccessDeniedInterface() const {
+#ifdef _WIN32
+    return {};
+#else
+    const auto* hidraw = dynamic_cast<const HidrawBackend*>(m_hidraw.get());
+    return hidraw != nullptr ? hidraw->AccessDeniedNode() : std::string();
+#endif
 }
 
 } // namespace brasslane

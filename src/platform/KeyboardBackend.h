@@ -1,8 +1,9 @@
 #pragma once
 
-// Which keyboard a program talks to: the real one through hidraw, or the simulated one. The
-// simulated keyboard's memory can be kept in a JSON state file, so that successive runs (of
-// brasslanectl, or of the desktop app) see one keyboard. Shared by both programs.
+// Which keyboard a program talks to: the real one (hidraw on Linux, the HID class driver on
+// Windows), or the simulated one. The simulated keyboard's memory can be kept in a JSON state
+// file, so that successive runs (of brasslanectl, or of the desktop app) see one keyboard.
+// Shared by both programs.
 //
 // Testing aid: the environment variable BRASSLANE_SIM_FAULTS makes the simulated keyboard
 // misbehave from its first request on (see ParseSimFaults). It has no effect on hidraw.
@@ -66,6 +67,10 @@ std::optional<sim::SimModel> ParseSimModel(std::string_view text);
 // "7672" or "505b".
 std::string SimModelName(sim::SimModel model);
 
+// What to tell a user whose keyboard interface `node` is there but may not be opened, with the
+// command that gives access where there is one.
+std::string AccessDeniedHint(const std::string& node);
+
 class KeyboardBackend {
 public:
     // The backend the options ask for. nullptr with `error` (plain words) and `kind` set when
@@ -78,6 +83,9 @@ public:
 
     // The HID layer to open the keyboard through; lives as long as this object.
     HidBackend& Hid();
+    // A keyboard interface that is there but that this user may not open: "" when there is none,
+    // for the simulated keyboard, and where the system does not ask (Windows).
+    std::string AccessDeniedInterface() const;
     // The simulated keyboard, or nullptr for hidraw.
     sim::SimKeyboard* Simulated() { return m_keyboard.get(); }
     bool IsSimulated() const { return m_keyboard != nullptr; }

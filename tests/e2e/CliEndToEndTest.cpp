@@ -5,16 +5,13 @@
 #include "core/lighting/KeyColourTable.h"
 #include "core/lighting/UserModeFile.h"
 #include "core/base/Messages.h"
-#include "platform/linux/SingleInstance.h"
+#include "platform/SingleInstance.h"
 #include "platform/sim/SimKeyboard.h"
+#include "support/RunProgram.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
-
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -27,8 +24,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-extern char** environ;
 
 namespace brasslane::test {
 namespace {
@@ -61,11 +56,11 @@ protected:
     // Runs brasslanectl with `args`; `extraEnv` adds NAME=value entries to its environment.
     Result Run(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv = {}) {
         std::vector<std::string> env;
-        for (char** e = environ; *e != nullptr; ++e) {
-            const std::string entry = *e;
+        for (const std::string& entry : CurrentEnvironment()) {
             bool ours = false;
-            for (const char* name : {"XDG_CONFIG_HOME=", "XDG_DATA_HOME=", "BRASSLANE_SIM_FAULTS=",
-                                     "BRASSLANE_SYSFS_ROOT=", "BRASSLANE_DEV_ROOT=", "XDG_RUNTIME_DIR="}) {
+            for (const char* name :
+                 {"XDG_CONFIG_HOME=", "XDG_DATA_HOME=", "BRASSLANE_SIM_FAULTS=", "BRASSLANE_SYSFS_ROOT=",
+                  "BRASSLANE_DEV_ROOT=", "XDG_RUNTIME_DIR=", "APPDATA=", "LOCALAPPDATA="}) {
                 ours = ours || entry.starts_with(name);
             }
             if (!ours) {
@@ -75,41 +70,32 @@ protected:
         env.push_back("XDG_CONFIG_HOME=" + (m_folder / "config").string());
         env.push_back("XDG_DATA_HOME=" + (m_folder / "data").string());
         env.push_back("XDG_RUNTIME_DIR=" + (m_folder / "run").string());
+        // Windows keeps settings and data in %APPDATA% and scopes the running app by
+        // %LOCALAPPDATA%\Brasslane.
+        env.push_back("APPDATA=" + (m_folder / "data").string());
+        env.push_back("LOCALAPPDATA=" + (m_folder / "local").string());
         env.insert(env.end(), extraEnv.begin(), extraEnv.end());
 
         std::vector<std::string> argv{BRASSLANECTL};
         argv.insert(argv.end(), args.begin(), args.end());
-        std::vector<char*> argp;
-        for (std::string& a : argv) {
-            argp.push_back(a.data());
-        }
-        argp.push_back(nullptr);
-        std::vector<char*> envp;
-        for (std::string& e : env) {
-            envp.push_back(e.data());
-        }
-        envp.push_back(nullptr);
+        const ProgramRun run = RunProgram(argv, env, m_folder.Path());
+        return {run.status, run.out, run.err};
+    }
 
-        const fs::path outFile = Path(".stdout");
-        const fs::path errFile = Path(".stderr");
-        const pid_t pid = fork();
-        if (pid == 0) {
-            const int out = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            const int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            dup2(out, 1);
-            dup2(err, 2);
-            execve(argp[0], argp.data(), envp.data());
-            _exit(127);
-        }
-        Result result;
-        int status = 0;
-        waitpid(pid, &status, 0);
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        result.out = ReadBytes(outFile);
-        result.err = ReadBytes(errFile);
-        fs::remove(outFile);
-        fs::remove(errFile);
-        return result;
+    // Where the settings file and the running app's instance objects are on this system.
+    fs::path SettingsFile() const {
+#ifdef _WIN32
+        return Path("data") / "Brasslane" / "Brasslane.ini";
+#else
+        return Path("config") / "Brasslane" / "Brasslane.ini";
+#endif
+    }
+    fs::path RuntimeFolder() const {
+#ifdef _WIN32
+        return Path("local") / "Brasslane";
+#else
+        return Path("run");
+#endif
     }
 
     // Runs and expects success.
@@ -588,7 +574,7 @@ TEST_F(CliTest, InfoDescribesTheKeyboardAndItsEffects) {
     // The model of an existing state file wins.
     EXPECT_NE(Ok({State(), "--model", "7672", "info"}).out.find("128 keys"), std::string::npos);
     // The language choice was stored in the test's own config folder.
-    EXPECT_TRUE(fs::exists(Path("config") / "Brasslane" / "Brasslane.ini"));
+    EXPECT_TRUE(fs::exists(SettingsFile()));
 }
 
 TEST_F(CliTest, UsageErrorsExitTwoAndSendNothing) {
@@ -684,14 +670,14 @@ TEST_F(CliTest, KeysListsNamesThatTheOtherCommandsAccept) {
 }
 
 TEST_F(CliTest, FirmwareUpdateAsksTheRunningAppAndFailsWithoutOne) {
-    fs::create_directories(Path("run"));
-    fs::permissions(Path("run"), fs::perms::owner_all);
+    fs::create_directories(RuntimeFolder());
+    fs::permissions(RuntimeFolder(), fs::perms::owner_all);
     const Result none = Run({"firmware-update"});
     EXPECT_EQ(none.status, 1);
     EXPECT_NE(none.err.find("not running"), std::string::npos) << none.err;
 
     // A stand-in for the running app: it takes the lock and listens where the app would.
-    platform::SingleInstance app(Path("run"));
+    platform::SingleInstance app(RuntimeFolder());
     ASSERT_TRUE(app.TryBecomeFirst());
     std::vector<platform::InstanceMessage> received;
     std::thread listener([&] {

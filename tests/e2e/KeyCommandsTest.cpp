@@ -4,13 +4,10 @@
 #include "core/keys/KeyAction.h"
 #include "core/keys/MacroBlob.h"
 #include "platform/sim/SimKeyboard.h"
+#include "support/RunProgram.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
-
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -18,8 +15,6 @@
 #include <regex>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 namespace brasslane::test {
 namespace {
@@ -34,11 +29,6 @@ struct CtlRun {
     std::string out;
     std::string err;
 };
-
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // The position of a key in the keyboard's key map.
 std::size_t PositionOf(ScanCode code) {
@@ -65,40 +55,17 @@ protected:
         args.insert(args.begin(), "--simulate=" + Path("state.json").string());
         args.insert(args.begin(), BRASSLANECTL);
         std::vector<std::string> env;
-        for (char** e = environ; *e != nullptr; ++e) {
-            const std::string entry = *e;
+        for (const std::string& entry : CurrentEnvironment()) {
             if (!entry.starts_with("XDG_CONFIG_HOME=") && !entry.starts_with("XDG_DATA_HOME=") &&
-                !entry.starts_with("BRASSLANE_SIM_FAULTS=")) {
+                !entry.starts_with("BRASSLANE_SIM_FAULTS=") && !entry.starts_with("APPDATA=")) {
                 env.push_back(entry);
             }
         }
         env.push_back("XDG_CONFIG_HOME=" + Path("config").string());
         env.push_back("XDG_DATA_HOME=" + Path("data").string());
-        std::ofstream(Path(".stdin"), std::ios::binary) << input;
-        std::vector<char*> argv;
-        for (std::string& a : args) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        std::vector<char*> envp;
-        for (std::string& e : env) {
-            envp.push_back(e.data());
-        }
-        envp.push_back(nullptr);
-        const pid_t pid = fork();
-        if (pid == 0) {
-            const int in = open(Path(".stdin").c_str(), O_RDONLY);
-            const int out = open(Path(".stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            const int err = open(Path(".stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            dup2(in, 0);
-            dup2(out, 1);
-            dup2(err, 2);
-            execve(argv[0], argv.data(), envp.data());
-            _exit(127);
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(Path(".stdout")), ReadText(Path(".stderr"))};
+        env.push_back("APPDATA=" + Path("data").string()); // Windows' settings and data folder
+        const ProgramRun run = RunProgram(args, env, m_folder.Path(), input);
+        return {run.status, run.out, run.err};
     }
     CtlRun Ok(std::vector<std::string> args, const std::string& input = {}) {
         CtlRun run = Ctl(std::move(args), input);

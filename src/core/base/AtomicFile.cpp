@@ -6,11 +6,38 @@
 #include <sstream>
 #include <system_error>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <share.h>
+#include <sys/stat.h>
+#endif
+
 namespace brasslane {
 
 namespace fs = std::filesystem;
 
 namespace {
+
+// Creates `path` for writing and fails when it already exists, so that a file placed under the
+// temporary name is never written through. Windows' C library takes wide names and knows the
+// exclusive creation only as an open flag.
+std::FILE* CreateNewFile(const fs::path& path) {
+#ifdef _WIN32
+    int fd = -1;
+    if (_wsopen_s(&fd, path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _SH_DENYNO, _S_IREAD | _S_IWRITE) !=
+        0) {
+        return nullptr;
+    }
+    std::FILE* file = _fdopen(fd, "wb");
+    if (file == nullptr) {
+        _close(fd);
+    }
+    return file;
+#else
+    return std::fopen(path.c_str(), "wbx");
+#endif
+}
 
 std::atomic<DurableSync> g_sync{nullptr};
 
@@ -89,7 +116,7 @@ bool WriteFileAtomically(const fs::path& path, std::string_view bytes, std::stri
     std::FILE* file = nullptr;
     for (int attempt = 0; attempt < 16 && file == nullptr; ++attempt) {
         temporary = TemporaryName(target);
-        file = std::fopen(temporary.c_str(), "wbx"); // "x": never open a file that is already there
+        file = CreateNewFile(temporary);
     }
     if (file == nullptr) {
         return Fail(error, "cannot create a file in " + folder.string());

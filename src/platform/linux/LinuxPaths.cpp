@@ -1,5 +1,7 @@
 #include "platform/linux/LinuxPaths.h"
 
+#include "core/resources/SettingsStore.h"
+
 #include <cstdlib>
 #include <string>
 #include <system_error>
@@ -70,6 +72,10 @@ fs::path InstalledDataFolder() {
     }
 #endif
     return fs::path(BRASSLANE_INSTALL_DATADIR);
+}
+
+fs::path SettingsFile() {
+    return SettingsStore::DefaultPath();
 }
 
 } // namespace brasslane::platform

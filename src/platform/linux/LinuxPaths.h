@@ -17,5 +17,7 @@ std::filesystem::path UserConfigHome();
 std::filesystem::path RuntimeFolder();
 // <prefix>/share/brasslane of this build.
 std::filesystem::path InstalledDataFolder();
+// $XDG_CONFIG_HOME/Brasslane/Brasslane.ini (SettingsStore::DefaultPath).
+std::filesystem::path SettingsFile();
 
 } // namespace brasslane::platform

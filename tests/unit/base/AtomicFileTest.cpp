@@ -87,7 +87,11 @@ TEST_F(AtomicFileTest, ReplacingKeepsPermissionsAndFollowsLinks) {
     WriteBytes(real, "old");
     fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write);
     const fs::path link = folder / "link.ini";
-    fs::create_symlink(real, link);
+    std::error_code linkError;
+    fs::create_symlink(real, link, linkError);
+    if (linkError) {
+        GTEST_SKIP() << "no symbolic links here: " << linkError.message(); // Windows without the right
+    }
 
     ASSERT_TRUE(WriteFileAtomically(link, std::string_view("new")));
     EXPECT_TRUE(fs::is_symlink(link));

@@ -11,7 +11,9 @@
 #include <utility>
 #include <vector>
 
+#ifndef _WIN32
 #include <sys/resource.h>
+#endif
 
 namespace brasslane {
 namespace {
@@ -232,7 +234,11 @@ TEST(IniFileTest, WriteIsAtomic) {
 
     // The file's permissions and a symbolic link to it survive the replacement.
     fs::permissions(dir / "a.ini", fs::perms::owner_read | fs::perms::owner_write);
-    fs::create_symlink(dir / "a.ini", dir / "link.ini");
+    std::error_code linkError;
+    fs::create_symlink(dir / "a.ini", dir / "link.ini", linkError);
+    if (linkError) {
+        GTEST_SKIP() << "no symbolic links here: " << linkError.message(); // Windows without the right
+    }
     IniFile viaLink(dir / "link.ini");
     ASSERT_TRUE(viaLink.Write("S", "K0", "through link"));
     EXPECT_TRUE(fs::is_symlink(dir / "link.ini"));
@@ -246,6 +252,9 @@ TEST(IniFileTest, FailedWriteLeavesOldFile) {
     WriteBytes(dir / "a.ini", old);
     IniFile ini(dir / "a.ini");
 
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no per-process file size limit to stand in for a full disk";
+#else
     // A full disk, simulated with a file size limit: the new file cannot be written completely.
     rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -259,6 +268,7 @@ TEST(IniFileTest, FailedWriteLeavesOldFile) {
     EXPECT_FALSE(written);
     EXPECT_EQ(ReadBytes(dir / "a.ini"), old);
     EXPECT_EQ(FilesIn(dir.Path()), 1u);
+#endif
 }
 
 TEST(IniFileTest, ReadOnlyFolderIsNotWritten) {
@@ -267,8 +277,7 @@ TEST(IniFileTest, ReadOnlyFolderIsNotWritten) {
     fs::create_directory(dir / "ro");
     WriteBytes(dir / "ro" / "a.ini", old);
     fs::permissions(dir / "ro", fs::perms::owner_read | fs::perms::owner_exec);
-    if (std::FILE* probe = std::fopen((dir / "ro" / "probe").c_str(), "w")) {
-        std::fclose(probe);
+    if (std::ofstream(dir / "ro" / "probe")) {
         GTEST_SKIP() << "running with rights that ignore folder permissions";
     }
     IniFile readOnly(dir / "ro" / "a.ini");
