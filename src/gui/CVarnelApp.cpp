@@ -6,6 +6,7 @@
 #include "core/app/AppCore.h"
 #include "core/base/Messages.h"
 #include "platform/KeyboardBackend.h"
+#include "platform/linux/ClockChangeWatch.h"
 #include "platform/linux/LinuxPaths.h"
 #include "platform/linux/SingleInstance.h"
 #include "platform/linux/SystemLanguage.h"
@@ -62,6 +63,7 @@ CVarnelApp::~CVarnelApp() {
         m_core->Stop();
     }
     m_notifier.reset();
+    m_clockNotifier.reset();
     m_window.reset();
 }
 
@@ -151,6 +153,17 @@ bool CVarnelApp::Start(const CommandLine& commandLine, int* exitCode) {
 
     m_notifier = std::make_unique<QSocketNotifier>(m_instance->Fd(), QSocketNotifier::Read);
     QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_window.get(), [this] { ReadInstanceMessages(); });
+
+    // A set clock runs the apply flow, as the system's time-change message does elsewhere.
+    m_clock = std::make_unique<platform::ClockChangeWatch>();
+    if (m_clock->Valid()) {
+        m_clockNotifier = std::make_unique<QSocketNotifier>(m_clock->Fd(), QSocketNotifier::Read);
+        QObject::connect(m_clockNotifier.get(), &QSocketNotifier::activated, m_window.get(), [this] {
+            if (m_clock->TakeChange() && m_window && m_window->Model().StartupFinished()) {
+                m_window->Model().ClockChanged();
+            }
+        });
+    }
     return true;
 }
 

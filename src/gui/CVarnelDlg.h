@@ -44,6 +44,7 @@ class CVarnel_DlgProfile;
 class CVarnel_DlgUpdate;
 class QtUiSink;
 class Varnel_DlgComposite;
+class WindowLights;
 
 // The changes in the window's life that the application object hears of.
 enum class WindowState {
@@ -119,6 +120,8 @@ public:
     const std::vector<std::string>& LightingControlKeys() const { return m_lightingKeys; }
 
     CTrayIcon* TrayIcon() const { return m_tray.get(); }
+    // The lock lights and the animated arrows.
+    WindowLights* Lights() const { return m_lights; }
     CAboutDlg* AboutBox() const { return m_about; }
     // Creates the about box the first time, then shows it.
     void OpenAboutBox();
@@ -223,6 +226,7 @@ private:
     CPictureStatic* m_busy = nullptr;
     ColorStatic* m_progress = nullptr;
     JobControls m_jobControls;
+    WindowLights* m_lights = nullptr;
     std::vector<QPixmap> m_busyFrames;
     int m_busyFrame = 0;
     int m_busyStarts = 0;

@@ -9,6 +9,7 @@
 #include "gui/CAboutDlg.h"
 #include "gui/FileDialog.h"
 #include "gui/SkinDialogStyle.h"
+#include "gui/WindowLights.h"
 #include "gui/widgets/CPngButton.h"
 
 #include "core/app/MainWindowButtons.h"
@@ -24,7 +25,10 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <QTemporaryDir>
+
 #include <atomic>
+#include <fstream>
 #include <thread>
 
 namespace brasslane::gui::test {
@@ -287,6 +291,49 @@ TEST(MainWindowJobTest, TheFlipSwapsF1ToF4ForD1ToD6AndDisabledButtonsLookDisable
     EXPECT_GT(Brightness(*apply), 0);
     window.Button("FLIP_1")->click();
     EXPECT_TRUE(f1->isEnabled());
+}
+
+TEST(MainWindowJobTest, TheLockLightsFollowTheKeyboardsAndTheArrowsTurn) {
+    BRASSLANE_REQUIRE_APP();
+    QTemporaryDir sysfs;
+    const std::filesystem::path leds = std::filesystem::path(sysfs.path().toStdString()) / "class" / "leds";
+    const auto setLed = [&](const std::string& name, int brightness) {
+        std::filesystem::create_directories(leds / name);
+        std::ofstream(leds / name / "brightness") << brightness << "\n";
+    };
+    setLed("input4::capslock", 1);
+    setLed("input4::numlock", 0);
+    qputenv("BRASSLANE_SYSFS_ROOT", sysfs.path().toUtf8());
+
+    AppHarness h;
+    ASSERT_TRUE(h.Start({"--simulate"}));
+    ASSERT_TRUE(h.WaitForState("shown"));
+    CVarnelDlg& window = h.Window();
+    ASSERT_NE(window.Lights(), nullptr);
+    EXPECT_TRUE(window.Lights()->Running());
+    EXPECT_TRUE(WaitFor([&] { return window.Button("LOCK_CAPS")->IsSelected(); }));
+    EXPECT_FALSE(window.Button("LOCK_NUM")->IsSelected());
+    EXPECT_FALSE(window.Button("LOCK_SCROLL")->IsSelected());
+
+    setLed("input4::capslock", 0);
+    setLed("input4::numlock", 1);
+    EXPECT_TRUE(WaitFor([&] { return window.Button("LOCK_NUM")->IsSelected(); }));
+    EXPECT_FALSE(window.Button("LOCK_CAPS")->IsSelected());
+
+    // The arrows alternate their two frames, each cut from its own place of the arrow picture.
+    CPngButton* left = window.Button("LEFT_ARROW");
+    const QPoint first = left->FaceOrigin();
+    const int frame = window.Lights()->ArrowFrame();
+    window.Lights()->NextArrowFrame();
+    EXPECT_NE(window.Lights()->ArrowFrame(), frame);
+    EXPECT_NE(left->FaceOrigin(), first);
+    window.Lights()->NextArrowFrame();
+    EXPECT_EQ(left->FaceOrigin(), first);
+
+    // Hidden, nothing runs.
+    window.HideWindow();
+    EXPECT_FALSE(window.Lights()->Running());
+    qunsetenv("BRASSLANE_SYSFS_ROOT");
 }
 
 } // namespace

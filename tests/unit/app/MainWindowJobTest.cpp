@@ -236,6 +236,23 @@ TEST_F(MainWindowJobTest, ImportAndBackupRunOnTheWorkerAndSayWhyTheyFailed) {
     EXPECT_EQ(WorkingEntry(0, kSlotA).Type(), AssignmentType::kDisabled);
 }
 
+TEST_F(MainWindowJobTest, ASetClockRunsTheApplyFlow) {
+    Arrive();
+    // Nothing pending: the busy indicator comes and goes, nothing is sent.
+    model->ClockChanged();
+    EXPECT_FALSE(model->JobRunning());
+    EXPECT_EQ(jobView.busy, (std::vector<bool>{true, false}));
+    EXPECT_TRUE(TakeLog().empty());
+
+    SetWorkingEntry(0, kSlotA, Disabled());
+    model->SetModified(true);
+    model->ClockChanged();
+    EXPECT_TRUE(model->JobRunning());
+    FinishJob();
+    EXPECT_FALSE(model->IsModified());
+    EXPECT_EQ(DecodedKeyboardEntry(keyboard, 0, kSlotA).Type(), AssignmentType::kDisabled);
+}
+
 TEST(BackgroundJobTest, ProgressTextAndBackupReasons) {
     EXPECT_EQ(ProgressText({}), "");
     EXPECT_EQ(ProgressText({37, 240}), "37 / 240");
