@@ -9,6 +9,7 @@
 namespace brasslane::platform {
 
 ClockChangeWatch::ClockChangeWatch() {
+    m_offset = WallOffset();
     m_fd = ::timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC);
     if (m_fd >= 0 && !Arm()) {
         ::close(m_fd);
@@ -29,6 +30,20 @@ bool ClockChangeWatch::Arm() {
     return ::timerfd_settime(m_fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr) == 0;
 }
 
+std::int64_t ClockChangeWatch::WallOffset() {
+    timespec wall{};
+    timespec monotonic{};
+    ::clock_gettime(CLOCK_REALTIME, &wall);
+    ::clock_gettime(CLOCK_MONOTONIC, &monotonic);
+    return (static_cast<std::int64_t>(wall.tv_sec) - monotonic.tv_sec) * 1'000'000'000 +
+           (static_cast<std::int64_t>(wall.tv_nsec) - monotonic.tv_nsec);
+}
+
+bool ClockChangeWatch::IsJump(std::int64_t before, std::int64_t after) {
+    const std::int64_t moved = after >= before ? after - before : before - after;
+    return moved >= kMinimumJump.count();
+}
+
 bool ClockChangeWatch::TakeChange() {
     if (m_fd < 0) {
         return false;
@@ -38,7 +53,12 @@ bool ClockChangeWatch::TakeChange() {
     if (got < 0 && errno == ECANCELED) {
         // A cancelled timer stays cancelled until it is set again.
         Arm();
-        return true;
+        // Each step is measured from the last one, so that many small steps of a time daemon
+        // never add up to a jump.
+        const std::int64_t now = WallOffset();
+        const bool jump = IsJump(m_offset, now);
+        m_offset = now;
+        return jump;
     }
     return false;
 }
