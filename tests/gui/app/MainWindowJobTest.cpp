@@ -118,7 +118,8 @@ TEST(MainWindowJobTest, TheWindowStaysLiveDuringASlowWriteAndShowsItsProgress) {
     EXPECT_TRUE(window.Button("CONTROL_CLOSE")->isEnabled());
     EXPECT_TRUE(window.Button("CONTROL_CANCEL")->isEnabled());
 
-    ASSERT_TRUE(WaitFor([&] { return !window.ProgressShown().isEmpty(); }, 10000));
+    // Long enough for a sanitizer build, which takes seconds to encode the macro area.
+    ASSERT_TRUE(WaitFor([&] { return !window.ProgressShown().isEmpty(); }, 60000));
     const int ticksAtFirstProgress = ticks.load();
     const int frameAtFirstProgress = window.BusyFrame();
     const QString firstProgress = window.ProgressShown();
