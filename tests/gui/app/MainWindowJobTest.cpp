@@ -58,7 +58,27 @@ void KeepPicture(QWidget& widget, const QString& name) {
 }
 
 // A pending edit of A, with the working image's macros filling the keyboard's macro area.
+// A pending edit of A; with `fillMacros`, the working image's macros fill the keyboard's
+// macro area.
+void PendingEdit(AppHarness& h, bool fillMacros);
+
 void PendingEditWithFullMacroArea(AppHarness& h) {
+    PendingEdit(h, true);
+}
+
+void PendingEdit(AppHarness& h, bool fillMacros) {
+    if (!fillMacros) {
+        const std::optional<std::size_t> record = h.Model().RecordOf(KeyButtonId::Key(kKeyA));
+        ASSERT_TRUE(record);
+        {
+            std::lock_guard lock(h.Core().Working().lock);
+            KeyEntry entry = h.Core().Working().image.Entry(*record);
+            entry.type = static_cast<std::uint16_t>(AssignmentType::kDisabled);
+            h.Core().Working().image.SetEntry(*record, entry);
+        }
+        h.Model().SetModified(true);
+        return;
+    }
     // The largest macro area a keyboard can announce (255 x 128 bytes), as the keyboard and the
     // program both know it.
     auto info = h.Keyboard().Info();
@@ -148,7 +168,7 @@ TEST(MainWindowJobTest, ARefusedWriteShowsTheMessageAndKeepsApplyLit) {
     ASSERT_TRUE(h.WaitUntilReady());
     ASSERT_TRUE(h.WaitForState("shown"));
     CVarnelDlg& window = h.Window();
-    PendingEditWithFullMacroArea(h);
+    PendingEdit(h, false);
     h.Keyboard().SetFaults({.refusedCommand = 8});
     MessageBox::ClearShown();
 
