@@ -95,14 +95,16 @@ void PendingEdit(AppHarness& h, bool fillMacros) {
         image.SetEntry(*record, entry);
         const std::size_t capacity = h.Core().Connection().macroCapacity.load();
         ASSERT_GT(capacity, 0u);
-        for (std::uint16_t id = 1; id <= 100 && MacroBlobSize(image.macros).withNames + 8 <= capacity; ++id) {
+        // Each step takes 4 bytes of the area: the steps are counted, not added one by one.
+        for (std::uint16_t id = 1; id <= 100 && MacroBlobSize(image.macros).withNames + 64 <= capacity; ++id) {
             MacroBlock macro;
             macro.id = id;
             macro.name = u"long";
             image.macros.push_back(macro);
-            while (MacroBlobSize(image.macros).withNames + 8 <= capacity && image.macros.back().steps.size() < 4000) {
-                image.macros.back().steps.push_back(
-                    {10, 0x1E, static_cast<std::uint16_t>(image.macros.back().steps.size() % 2)});
+            const std::size_t room = capacity - 8 - MacroBlobSize(image.macros).withNames;
+            const std::size_t steps = std::min<std::size_t>(room / 4, 4000);
+            for (std::size_t i = 0; i < steps; ++i) {
+                image.macros.back().steps.push_back({10, 0x1E, static_cast<std::uint16_t>(i % 2)});
             }
         }
     }

@@ -51,16 +51,16 @@ protected:
         auto& macros = core->Working().image.macros;
         const std::size_t capacity = core->Connection().macroCapacity.load();
         ASSERT_GT(capacity, 0u);
-        for (std::uint16_t id = 1; id <= 100; ++id) {
+        // Each step takes 4 bytes of the area: the steps are counted, not added one by one.
+        for (std::uint16_t id = 1; id <= 100 && MacroBlobSize(macros).withNames + 64 <= capacity; ++id) {
             MacroBlock macro;
             macro.id = id;
             macro.name = u"m";
             macros.push_back(macro);
-            while (MacroBlobSize(macros).withNames + 8 <= capacity && macros.back().steps.size() < 4000) {
-                macros.back().steps.push_back({10, 0x1E, static_cast<std::uint16_t>(macros.back().steps.size() % 2)});
-            }
-            if (MacroBlobSize(macros).withNames + 8 > capacity) {
-                break;
+            const std::size_t room = capacity - 8 - MacroBlobSize(macros).withNames;
+            const std::size_t steps = std::min<std::size_t>(room / 4, 4000);
+            for (std::size_t i = 0; i < steps; ++i) {
+                macros.back().steps.push_back({10, 0x1E, static_cast<std::uint16_t>(i % 2)});
             }
         }
     }
