@@ -7,8 +7,8 @@
 #include "core/app/AppCore.h"
 #include "core/base/Messages.h"
 #include "platform/KeyboardBackend.h"
+#include "platform/linux/ClockChangeWatch.h"
 #include "platform/linux/DeviceAccess.h"
-#include "platform/linux/HidrawBackend.h"
 #include "platform/linux/LinuxPaths.h"
 #include "platform/linux/SingleInstance.h"
 #include "platform/linux/SystemLanguage.h"
@@ -65,6 +65,7 @@ CVarnelApp::~CVarnelApp() {
         m_core->Stop();
     }
     m_notifier.reset();
+    m_clockNotifier.reset();
     m_window.reset();
 }
 
@@ -161,15 +162,25 @@ bool CVarnelApp::Start(const CommandLine& commandLine, int* exitCode) {
         QObject::connect(m_accessCheck.get(), &QTimer::timeout, m_window.get(), [this] { CheckDeviceAccess(); });
         m_accessCheck->start(1000);
     }
+
+    // A set clock runs the apply flow, as the system's time-change message does elsewhere.
+    m_clock = std::make_unique<platform::ClockChangeWatch>();
+    if (m_clock->Valid()) {
+        m_clockNotifier = std::make_unique<QSocketNotifier>(m_clock->Fd(), QSocketNotifier::Read);
+        QObject::connect(m_clockNotifier.get(), &QSocketNotifier::activated, m_window.get(), [this] {
+            if (m_clock->TakeChange() && m_window && m_window->Model().StartupFinished()) {
+                m_window->Model().ClockChanged();
+            }
+        });
+    }
     return true;
 }
 
 void CVarnelApp::CheckDeviceAccess() {
-    const auto* hidraw = dynamic_cast<const HidrawBackend*>(&m_keyboard->Hid());
-    if (hidraw == nullptr || m_core->Link().IsConnected()) {
+    if (m_core->Link().IsConnected()) {
         return;
     }
-    const std::string node = hidraw->AccessDeniedNode();
+    const std::string node = m_keyboard->AccessDeniedInterface();
     if (node.empty()) {
         return;
     }

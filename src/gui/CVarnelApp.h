@@ -20,8 +20,9 @@ namespace brasslane {
 class AppCore;
 class KeyboardBackend;
 namespace platform {
+class ClockChangeWatch;
 class SingleInstance;
-}
+} // namespace platform
 } // namespace brasslane
 
 namespace brasslane::gui {
@@ -101,6 +102,8 @@ private:
     StateObserver m_observer;
     std::unique_ptr<platform::SingleInstance> m_instance;
     std::unique_ptr<QSocketNotifier> m_notifier;
+    std::unique_ptr<platform::ClockChangeWatch> m_clock;
+    std::unique_ptr<QSocketNotifier> m_clockNotifier;
     std::unique_ptr<KeyboardBackend> m_keyboard;
     std::unique_ptr<QtUiSink> m_sink;
     std::unique_ptr<AppCore> m_core;

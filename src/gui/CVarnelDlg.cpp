@@ -12,6 +12,7 @@
 #include "gui/MessageBox.h"
 #include "gui/QtUiSink.h"
 #include "gui/Varnel_DlgComposite.h"
+#include "gui/WindowLights.h"
 #include "gui/widgets/CColorButton.h"
 #include "gui/widgets/CPictureSlider.h"
 #include "gui/widgets/CPictureStatic.h"
@@ -314,7 +315,8 @@ void CVarnelDlg::LayOutWindowButtons() {
     for (const char* flip : {"FLIP_1", "FLIP_2"}) {
         connect(Button(flip), &CPngButton::clicked, this, [this] { m_model->ToggleFlip(); });
     }
-    // The lock indicators only show; the locks' state is not read, so they show off.
+    // The lock indicators only show: the keyboards' lock lights (WindowLights) and the G bank,
+    // which is always A.
     for (const char* lock : {"LOCK_CAPS", "LOCK_NUM", "LOCK_SCROLL", "LOCK_AB"}) {
         Button(lock)->SetSelected(false);
         Button(lock)->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -323,11 +325,18 @@ void CVarnelDlg::LayOutWindowButtons() {
     for (const auto& [rectKey, base] : {std::pair<const char*, const char*>{"LEFT_ARROW", "UP_ARROW_LEFT"},
                                         std::pair<const char*, const char*>{"RIGHT_ARROW", "UP_ARROW_RIGHT"}}) {
         auto* arrow = new CPngButton(this);
+        arrow->setObjectName(QString::fromLatin1(rectKey));
         PlaceWithFaceOrigin(*arrow, rectKey, SkinLayout::kArrowSection, skin::ArrowOriginKey(base, 1), m_arrowPicture);
         arrow->setAttribute(Qt::WA_TransparentForMouseEvents);
         Remember(rectKey, arrow);
         m_buttons.insert_or_assign(rectKey, arrow);
     }
+
+    m_lights = new WindowLights(
+        *this,
+        {Button("LOCK_NUM"), Button("LOCK_CAPS"), Button("LOCK_SCROLL"), Button("LEFT_ARROW"), Button("RIGHT_ARROW")},
+        Layout(), m_arrowPicture, [] { return platform::ReadLockLeds(); },
+        [this] { return m_model->LightingSwitchOn(); });
 
     auto* version = new ColorStatic(this);
     Place(*version, "LORVEN_VER");

@@ -46,6 +46,7 @@ class CVarnel_DlgUpdate;
 class LightingPanelView;
 class QtUiSink;
 class Varnel_DlgComposite;
+class WindowLights;
 
 // The changes in the window's life that the application object hears of.
 enum class WindowState {
@@ -125,6 +126,8 @@ public:
     CTrayIcon* TrayIcon() const { return m_tray.get(); }
     // Automatic profiles; made with the tray icon (MSG_INIT), null before.
     AutoProfileController* AutoProfiles() const { return m_autoProfiles.get(); }
+    // The lock lights and the animated arrows.
+    WindowLights* Lights() const { return m_lights; }
     CAboutDlg* AboutBox() const { return m_about; }
     // Creates the about box the first time, then shows it.
     void OpenAboutBox();
@@ -231,6 +234,7 @@ private:
     CPictureStatic* m_busy = nullptr;
     ColorStatic* m_progress = nullptr;
     JobControls m_jobControls;
+    WindowLights* m_lights = nullptr;
     std::vector<QPixmap> m_busyFrames;
     int m_busyFrame = 0;
     int m_busyStarts = 0;

@@ -207,6 +207,10 @@ public:
     // the window is shown.
     void PreviewTick();
 
+    // The system's clock was set: the apply flow runs (on the worker when an edit is pending), as
+    // it does for the system's time-change notification. Nothing while a job runs.
+    void ClockChanged() { StartApply(); }
+
     // ---- messages and timers
     // A private message; wParam must carry its code (MSG_DEVICE_LOST: 0), else it is ignored.
     // Returns 1 when handled, 0 when the message or its code is not one of ours.

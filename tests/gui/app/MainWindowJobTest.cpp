@@ -9,6 +9,7 @@
 #include "gui/CAboutDlg.h"
 #include "gui/FileDialog.h"
 #include "gui/SkinDialogStyle.h"
+#include "gui/WindowLights.h"
 #include "gui/widgets/CPngButton.h"
 
 #include "core/app/MainWindowButtons.h"
@@ -24,7 +25,10 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <QTemporaryDir>
+
 #include <atomic>
+#include <fstream>
 #include <thread>
 
 namespace brasslane::gui::test {
@@ -54,7 +58,27 @@ void KeepPicture(QWidget& widget, const QString& name) {
 }
 
 // A pending edit of A, with the working image's macros filling the keyboard's macro area.
+// A pending edit of A; with `fillMacros`, the working image's macros fill the keyboard's
+// macro area.
+void PendingEdit(AppHarness& h, bool fillMacros);
+
 void PendingEditWithFullMacroArea(AppHarness& h) {
+    PendingEdit(h, true);
+}
+
+void PendingEdit(AppHarness& h, bool fillMacros) {
+    if (!fillMacros) {
+        const std::optional<std::size_t> record = h.Model().RecordOf(KeyButtonId::Key(kKeyA));
+        ASSERT_TRUE(record);
+        {
+            std::lock_guard lock(h.Core().Working().lock);
+            KeyEntry entry = h.Core().Working().image.Entry(*record);
+            entry.type = static_cast<std::uint16_t>(AssignmentType::kDisabled);
+            h.Core().Working().image.SetEntry(*record, entry);
+        }
+        h.Model().SetModified(true);
+        return;
+    }
     // The largest macro area a keyboard can announce (255 x 128 bytes), as the keyboard and the
     // program both know it.
     auto info = h.Keyboard().Info();
@@ -71,14 +95,16 @@ void PendingEditWithFullMacroArea(AppHarness& h) {
         image.SetEntry(*record, entry);
         const std::size_t capacity = h.Core().Connection().macroCapacity.load();
         ASSERT_GT(capacity, 0u);
-        for (std::uint16_t id = 1; id <= 100 && MacroBlobSize(image.macros).withNames + 8 <= capacity; ++id) {
+        // Each step takes 4 bytes of the area: the steps are counted, not added one by one.
+        for (std::uint16_t id = 1; id <= 100 && MacroBlobSize(image.macros).withNames + 64 <= capacity; ++id) {
             MacroBlock macro;
             macro.id = id;
             macro.name = u"long";
             image.macros.push_back(macro);
-            while (MacroBlobSize(image.macros).withNames + 8 <= capacity && image.macros.back().steps.size() < 4000) {
-                image.macros.back().steps.push_back(
-                    {10, 0x1E, static_cast<std::uint16_t>(image.macros.back().steps.size() % 2)});
+            const std::size_t room = capacity - 8 - MacroBlobSize(image.macros).withNames;
+            const std::size_t steps = std::min<std::size_t>(room / 4, 4000);
+            for (std::size_t i = 0; i < steps; ++i) {
+                image.macros.back().steps.push_back({10, 0x1E, static_cast<std::uint16_t>(i % 2)});
             }
         }
     }
@@ -114,7 +140,8 @@ TEST(MainWindowJobTest, TheWindowStaysLiveDuringASlowWriteAndShowsItsProgress) {
     EXPECT_TRUE(window.Button("CONTROL_CLOSE")->isEnabled());
     EXPECT_TRUE(window.Button("CONTROL_CANCEL")->isEnabled());
 
-    ASSERT_TRUE(WaitFor([&] { return !window.ProgressShown().isEmpty(); }, 10000));
+    // Long enough for a sanitizer build, which takes seconds to encode the macro area.
+    ASSERT_TRUE(WaitFor([&] { return !window.ProgressShown().isEmpty(); }, 60000));
     const int ticksAtFirstProgress = ticks.load();
     const int frameAtFirstProgress = window.BusyFrame();
     const QString firstProgress = window.ProgressShown();
@@ -143,7 +170,7 @@ TEST(MainWindowJobTest, ARefusedWriteShowsTheMessageAndKeepsApplyLit) {
     ASSERT_TRUE(h.WaitUntilReady());
     ASSERT_TRUE(h.WaitForState("shown"));
     CVarnelDlg& window = h.Window();
-    PendingEditWithFullMacroArea(h);
+    PendingEdit(h, false);
     h.Keyboard().SetFaults({.refusedCommand = 8});
     MessageBox::ClearShown();
 
@@ -287,6 +314,49 @@ TEST(MainWindowJobTest, TheFlipSwapsF1ToF4ForD1ToD6AndDisabledButtonsLookDisable
     EXPECT_GT(Brightness(*apply), 0);
     window.Button("FLIP_1")->click();
     EXPECT_TRUE(f1->isEnabled());
+}
+
+TEST(MainWindowJobTest, TheLockLightsFollowTheKeyboardsAndTheArrowsTurn) {
+    BRASSLANE_REQUIRE_APP();
+    QTemporaryDir sysfs;
+    const std::filesystem::path leds = std::filesystem::path(sysfs.path().toStdString()) / "class" / "leds";
+    const auto setLed = [&](const std::string& name, int brightness) {
+        std::filesystem::create_directories(leds / name);
+        std::ofstream(leds / name / "brightness") << brightness << "\n";
+    };
+    setLed("input4::capslock", 1);
+    setLed("input4::numlock", 0);
+    qputenv("BRASSLANE_SYSFS_ROOT", sysfs.path().toUtf8());
+
+    AppHarness h;
+    ASSERT_TRUE(h.Start({"--simulate"}));
+    ASSERT_TRUE(h.WaitForState("shown"));
+    CVarnelDlg& window = h.Window();
+    ASSERT_NE(window.Lights(), nullptr);
+    EXPECT_TRUE(window.Lights()->Running());
+    EXPECT_TRUE(WaitFor([&] { return window.Button("LOCK_CAPS")->IsSelected(); }));
+    EXPECT_FALSE(window.Button("LOCK_NUM")->IsSelected());
+    EXPECT_FALSE(window.Button("LOCK_SCROLL")->IsSelected());
+
+    setLed("input4::capslock", 0);
+    setLed("input4::numlock", 1);
+    EXPECT_TRUE(WaitFor([&] { return window.Button("LOCK_NUM")->IsSelected(); }));
+    EXPECT_FALSE(window.Button("LOCK_CAPS")->IsSelected());
+
+    // The arrows alternate their two frames, each cut from its own place of the arrow picture.
+    CPngButton* left = window.Button("LEFT_ARROW");
+    const QPoint first = left->FaceOrigin();
+    const int frame = window.Lights()->ArrowFrame();
+    window.Lights()->NextArrowFrame();
+    EXPECT_NE(window.Lights()->ArrowFrame(), frame);
+    EXPECT_NE(left->FaceOrigin(), first);
+    window.Lights()->NextArrowFrame();
+    EXPECT_EQ(left->FaceOrigin(), first);
+
+    // Hidden, nothing runs.
+    window.HideWindow();
+    EXPECT_FALSE(window.Lights()->Running());
+    qunsetenv("BRASSLANE_SYSFS_ROOT");
 }
 
 } // namespace

@@ -51,16 +51,16 @@ protected:
         auto& macros = core->Working().image.macros;
         const std::size_t capacity = core->Connection().macroCapacity.load();
         ASSERT_GT(capacity, 0u);
-        for (std::uint16_t id = 1; id <= 100; ++id) {
+        // Each step takes 4 bytes of the area: the steps are counted, not added one by one.
+        for (std::uint16_t id = 1; id <= 100 && MacroBlobSize(macros).withNames + 64 <= capacity; ++id) {
             MacroBlock macro;
             macro.id = id;
             macro.name = u"m";
             macros.push_back(macro);
-            while (MacroBlobSize(macros).withNames + 8 <= capacity && macros.back().steps.size() < 4000) {
-                macros.back().steps.push_back({10, 0x1E, static_cast<std::uint16_t>(macros.back().steps.size() % 2)});
-            }
-            if (MacroBlobSize(macros).withNames + 8 > capacity) {
-                break;
+            const std::size_t room = capacity - 8 - MacroBlobSize(macros).withNames;
+            const std::size_t steps = std::min<std::size_t>(room / 4, 4000);
+            for (std::size_t i = 0; i < steps; ++i) {
+                macros.back().steps.push_back({10, 0x1E, static_cast<std::uint16_t>(i % 2)});
             }
         }
     }
@@ -234,6 +234,23 @@ TEST_F(MainWindowJobTest, ImportAndBackupRunOnTheWorkerAndSayWhyTheyFailed) {
     FinishJob();
     EXPECT_EQ(ui.Texts().back(), core->Text().Text("MAIN_PROMPT_INPORT"));
     EXPECT_EQ(WorkingEntry(0, kSlotA).Type(), AssignmentType::kDisabled);
+}
+
+TEST_F(MainWindowJobTest, ASetClockRunsTheApplyFlow) {
+    Arrive();
+    // Nothing pending: the busy indicator comes and goes, nothing is sent.
+    model->ClockChanged();
+    EXPECT_FALSE(model->JobRunning());
+    EXPECT_EQ(jobView.busy, (std::vector<bool>{true, false}));
+    EXPECT_TRUE(TakeLog().empty());
+
+    SetWorkingEntry(0, kSlotA, Disabled());
+    model->SetModified(true);
+    model->ClockChanged();
+    EXPECT_TRUE(model->JobRunning());
+    FinishJob();
+    EXPECT_FALSE(model->IsModified());
+    EXPECT_EQ(DecodedKeyboardEntry(keyboard, 0, kSlotA).Type(), AssignmentType::kDisabled);
 }
 
 TEST(BackgroundJobTest, ProgressTextAndBackupReasons) {
