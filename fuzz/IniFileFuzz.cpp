@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 using namespace brasslane;
 
@@ -15,8 +17,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     file.Read("TEXT", "MAIN_CAPTION", "fallback");
     file.Read("BUTTONINFO", "CONTROL_OK", "", 3);
     file.Has("SCREEN", "Main");
-    for (const std::string& key : file.Keys("TEXT")) {
-        file.Read("TEXT", key, "");
+    // Every lookup reads the whole file again: a few keys are enough.
+    const std::vector<std::string> keys = file.Keys("TEXT");
+    for (std::size_t i = 0; i < keys.size() && i < 4; ++i) {
+        file.Read("TEXT", keys[i], "");
     }
     IniFile writable(file.Path());
     if (writable.Write("PROFILES", "VerifyWrites", "1") && writable.Read("PROFILES", "VerifyWrites", "") != "1") {

@@ -1,6 +1,7 @@
 // The simulated keyboard's command handling: the input is a run of 64-byte requests (the last
 // one padded with zeros). The first byte of each request chooses whether its checksum is
-// made right, so that most requests reach the command's own checks. Both models.
+// made right, so that most requests reach the command's own checks. Both models (first byte
+// of the input, which also asks for a save and load of the state at the end).
 
 #include "platform/sim/SimKeyboard.h"
 
@@ -30,7 +31,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         keyboard.HandleRequest(request);
     }
-    // The state it ends in saves and loads again.
+    // The state it ends in saves and loads again (for some inputs: the JSON text is large).
+    if ((data[0] & 2) == 0) {
+        return 0;
+    }
     std::string error;
     sim::SimKeyboard copy(keyboard.Model());
     if (!copy.LoadJson(keyboard.SaveJson(), &error)) {

@@ -15,9 +15,6 @@ seconds="${1:-30}"
 shift || true
 jobs="$(nproc)"
 
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j"$jobs"
-
 if [ "$#" -gt 0 ]; then
     targets=("$@")
 else
@@ -27,6 +24,9 @@ else
         targets+=("$name")
     done
 fi
+
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j"$jobs" --target "${targets[@]/#/fuzz_}"
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"

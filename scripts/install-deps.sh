@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake ninja-build pkg-config clang clang-format
+    build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     nlohmann-json3-dev libcli11-dev
     qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core
