@@ -77,7 +77,8 @@ TEST(VirtualKeyboardAppTest, SaysHowToInstallTheRuleWhenTheKeyboardMayNotBeOpene
     ASSERT_TRUE(h.WaitForState("hidden-in-tray"));
     ASSERT_TRUE(WaitFor([] { return !MessageBox::ShownSoFar().empty(); }, 5000)) << "nothing told the user";
     const QString text = MessageBox::ShownSoFar()[0].text;
-    EXPECT_TRUE(text.startsWith(QString::fromStdString(h.Core().Text().Text("MAIN_DEVICE_ACCESS_PROMPT")))) << text.toStdString();
+    EXPECT_TRUE(text.startsWith(QString::fromStdString(h.Core().Text().Text("MAIN_DEVICE_ACCESS_PROMPT"))))
+        << text.toStdString();
     EXPECT_TRUE(text.contains("udevadm trigger")) << text.toStdString();
 
     // Told once; with access the keyboard connects at the next search.
