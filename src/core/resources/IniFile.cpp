@@ -225,6 +225,14 @@ std::string IniFile::Read(std::string_view section, std::string_view key, std::s
                           std::size_t bufferChars) const {
     const std::optional<std::string> value = FindValue(m_path, section, key);
     if (!value) {
+        // As Windows does: the default loses its trailing spaces, then a pair of enclosing
+        // quotes, like a value read from the file.
+        while (!fallback.empty() && fallback.back() == ' ') {
+            fallback.remove_suffix(1);
+        }
+        if (EnclosedInQuotes(fallback)) {
+            fallback = fallback.substr(1, fallback.size() - 2);
+        }
         return CutToBuffer(fallback, bufferChars);
     }
     return CutToBuffer(utf8::Sanitize(*value), bufferChars);

@@ -33,7 +33,8 @@ public:
     const std::filesystem::path& Path() const { return m_path; }
 
     // The value of `key` in `section` (a key present with an empty value gives ""), or
-    // `fallback` when the file, section or key is missing; cut to bufferChars - 1 characters
+    // `fallback` when the file, section or key is missing (less its trailing spaces and a pair of
+    // enclosing quotes, as Windows reads a default); cut to bufferChars - 1 characters
     // (code points), so 0 gives "". Malformed UTF-8 comes back as U+FFFD. Reads the file each
     // time.
     std::string Read(std::string_view section, std::string_view key, std::string_view fallback,

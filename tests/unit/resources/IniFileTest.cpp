@@ -121,6 +121,26 @@ TEST(IniFileTest, BufferLimitCutsByCodePoint) {
     EXPECT_EQ(ini.Read("S", "Missing", "fallback", 4), "fal");
 }
 
+// A default reads as Windows reads it: trailing spaces go (not tabs, not leading blanks), then a
+// pair of enclosing quotes; a key present in the file is never touched by this.
+TEST(IniFileTest, DefaultLosesTrailingSpacesAndQuotes) {
+    TempFolder dir;
+    WriteBytes(dir / "a.ini", "[S]\nKept=\"q\" \nEmpty=\n");
+    const IniFile ini(dir / "a.ini");
+
+    EXPECT_EQ(ini.Read("S", "Missing", "  dflt  "), "  dflt");
+    EXPECT_EQ(ini.Read("S", "Missing", "dflt\t"), "dflt\t");
+    EXPECT_EQ(ini.Read("S", "Missing", "\"dflt\""), "dflt");
+    EXPECT_EQ(ini.Read("S", "Missing", "'dflt'"), "dflt");
+    EXPECT_EQ(ini.Read("S", "Missing", "\" d \"  "), " d ");
+    EXPECT_EQ(ini.Read("S", "Missing", "\"d'"), "\"d'");
+    EXPECT_EQ(ini.Read("S", "Missing", "\""), "\"");
+    EXPECT_EQ(ini.Read("S", "Missing", "   "), "");
+    EXPECT_EQ(IniFile(dir / "none.ini").Read("S", "K", "dflt  "), "dflt");
+    EXPECT_EQ(ini.Read("S", "Kept", "'x' "), "q");
+    EXPECT_EQ(ini.Read("S", "Empty", "dflt"), "");
+}
+
 TEST(IniFileTest, UnreadableFilesReadAsEmpty) {
     TempFolder dir;
     const IniFile missing(dir / "missing.ini");
