@@ -505,6 +505,7 @@ void MainWindowModel::OnJobDone() {
     if (std::exchange(m_closePending, false) && CloseSequence()) {
         m_syncPending = false;
         m_timersPending.clear();
+        m_languagePending = false;
         return;
     }
     // What waited for the job, in the order the window would have handled it. A settings reset
@@ -518,6 +519,9 @@ void MainWindowModel::OnJobDone() {
     }
     for (const int id : std::exchange(m_timersPending, {})) {
         OnTimer(id);
+    }
+    if (std::exchange(m_languagePending, false)) {
+        OnMessage(MSG_LANGUAGE, kCodeLang, 0);
     }
 }
 
@@ -816,6 +820,11 @@ std::intptr_t MainWindowModel::OnMessage(std::uint32_t message, std::uintptr_t w
             return 0;
         }
         static_cast<void>(lParam); // the view applies the language index to its own texts
+        if (m_job.Running()) {
+            // A settings reset on the worker may be reading the lighting: loaded again after it.
+            m_languagePending = true;
+            return 1;
+        }
         m_view.SetSwitchCaption(
             m_core.Text().Text(KeySelectionMode() ? "MAIN_SWITCH_COLOR_TEXT" : "MAIN_SWITCH_FUNCTION_TEXT"));
         RebuildProfileMenu();

@@ -230,8 +230,8 @@ public:
     //     reads the lighting switch and loads the lighting (with the user modes).
     //   MSG_DEVICE_LOST: asks the view to close its sub-dialogs.
     //   MSG_LANGUAGE: refreshes the switch caption, menu and tooltips, and loads the lighting
-    //     again so that the panel is rebuilt with the new texts; the view re-applies its own
-    //     texts.
+    //     again so that the panel is rebuilt with the new texts (after a running job); the view
+    //     re-applies its own texts.
     std::intptr_t OnMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
     // The tray menu's commands: 32771 open, 32774 exit. 32773 (about) is the view's. True when
     // handled.
@@ -291,6 +291,7 @@ private:
     // What came in while the job ran and waits for its end.
     bool m_syncPending = false;
     bool m_closePending = false;
+    bool m_languagePending = false;
     std::vector<int> m_timersPending;
 };
 

@@ -449,6 +449,7 @@ TEST(LightingPanelTest, TheSwitchShowsThePanelAndThePreviewAndOffClearsThem) {
     EXPECT_FALSE(window.TimerActive(kTimerPreview));
 
     Click(lightingSwitch);
+    ASSERT_TRUE(h.WaitForJob());
     EXPECT_TRUE(h.Model().LightingSwitchOn());
     EXPECT_TRUE(lightingSwitch->IsChecked());
     EXPECT_TRUE(Shown(h, "CONTROL_XGcombox"));

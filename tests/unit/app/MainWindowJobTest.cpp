@@ -412,7 +412,12 @@ TEST_F(MainWindowJobTest, TheKeyboardsSettingsResetRunsOnTheWorker) {
     EXPECT_TRUE(model->JobRunning());
     EXPECT_TRUE(jobView.jobRunning);
     EXPECT_FALSE(model->ProfileButton(2));
+    // A language change reloads the lighting the worker is reading: after the job.
+    const int menus = jobView.menuRefreshes;
+    EXPECT_EQ(model->OnMessage(MSG_LANGUAGE, kCodeLang, 0), 1);
+    EXPECT_EQ(jobView.menuRefreshes, menus);
     FinishJob();
+    EXPECT_GE(jobView.menuRefreshes, menus + 2); // the reset's own rebuild and the language's
     EXPECT_EQ(WorkingEntry(1, kSlotA), KeyEntry{});
     EXPECT_EQ(core->State().activeProfile.load(), 1);
     EXPECT_EQ(jobView.profileButton, 1);
