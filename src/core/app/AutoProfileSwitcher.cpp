@@ -14,7 +14,11 @@ namespace brasslane {
 AutoProfileHooks MainWindowAutoProfileHooks(MainWindowModel& model, const MainWindowView& view, SessionCore& core,
                                             std::function<void(const std::string& note)> trayNote) {
     AutoProfileHooks hooks;
-    hooks.dialogOpen = [&model, &view] { return view.IsKeyDialogOpen() || model.ManagerFlags().openCount > 0; };
+    // A job on the worker (an apply, a switch, a reset) counts as a dialog: the switch waits for
+    // its end and is tried again.
+    hooks.dialogOpen = [&model, &view] {
+        return view.IsKeyDialogOpen() || model.ManagerFlags().openCount > 0 || model.JobRunning();
+    };
     hooks.pendingEdits = [&model] { return model.IsModified() || model.ManagerFlags().unappliedChanges; };
     hooks.activeProfile = [&core] { return core.Profiles().GetActiveProfile(); };
     hooks.switchProfile = [&model](int profile) { return model.ProfileButton(profile); };

@@ -32,7 +32,7 @@ class WaitClock;
 
 // The main window's part in an automatic switch. Every member but trayNote must be set.
 struct AutoProfileHooks {
-    // A key, macro or profile dialog is open.
+    // A key, macro or profile dialog is open, or a job of the main window runs on the worker.
     std::function<bool()> dialogOpen;
     // Edits wait for Apply (the main window's or the profile manager's).
     std::function<bool()> pendingEdits;

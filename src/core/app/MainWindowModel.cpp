@@ -270,14 +270,15 @@ bool MainWindowModel::ProfileButton(int profile) {
     if (profile == m_core.Profiles().GetActiveProfile()) {
         return true;
     }
-    if (!SwitchProfile(profile)) {
-        return false;
-    }
-    m_view.SetProfileButtons(profile);
-    m_core.State().keySelectionMode.store(false);
-    m_view.SetSwitchCaption(m_core.Text().Text("MAIN_SWITCH_FUNCTION_TEXT"));
-    m_view.RefreshKeyButtons();
-    return true;
+    return StartSwitch(profile, [this, profile](bool taken) {
+        if (!taken) {
+            return;
+        }
+        m_view.SetProfileButtons(profile);
+        m_core.State().keySelectionMode.store(false);
+        m_view.SetSwitchCaption(m_core.Text().Text("MAIN_SWITCH_FUNCTION_TEXT"));
+        m_view.RefreshKeyButtons();
+    });
 }
 
 bool MainWindowModel::RestoreDefaults() {
@@ -473,24 +474,54 @@ void MainWindowModel::OnJobDone() {
                 std::string(), MessageButtons::kOk);
         }
         break;
+    case JobKind::kSwitch:
+        if (m_jobPlan.edits == SwitchPlan::Edits::kApply) {
+            m_lastWrite = m_jobWrite;
+            if (!m_jobSaved || !m_lastWrite.Ok()) {
+                // Nothing was switched: the edits stay pending for the profile they were made in.
+                ok = false;
+                ReportWriteFailure();
+                break;
+            }
+            SetModified(false);
+        }
+        ok = m_switch.Finish(m_jobPlan, m_jobTaken);
+        break;
+    case JobKind::kSettingsReset:
+        SettingsResetDone();
+        break;
     case JobKind::kNone:
         break;
     }
     m_view.ShowBusy(false);
     m_view.RefreshKeyButtons();
 
-    // What waited for the job, in the order the window would have handled it.
+    std::function<void(bool)> done = std::exchange(m_jobDone, {});
+    if (done) {
+        done(ok);
+    }
+    // A close that waited ends the program now; what else waited is then of no use. When a
+    // sub-dialog refuses to close, the program keeps running and handles it.
+    if (std::exchange(m_closePending, false) && CloseSequence()) {
+        m_syncPending = false;
+        m_timersPending.clear();
+        m_languagePending = false;
+        return;
+    }
+    // What waited for the job, in the order the window would have handled it. A settings reset
+    // among them starts a job of its own; what follows it waits again.
     if (std::exchange(m_syncPending, false)) {
-        OnProfileSync();
+        if (m_job.Running()) {
+            m_syncPending = true;
+        } else {
+            OnProfileSync();
+        }
     }
     for (const int id : std::exchange(m_timersPending, {})) {
         OnTimer(id);
     }
-    if (std::function<void(bool)> done = std::exchange(m_jobDone, {})) {
-        done(ok);
-    }
-    if (std::exchange(m_closePending, false)) {
-        CloseSequence();
+    if (std::exchange(m_languagePending, false)) {
+        OnMessage(MSG_LANGUAGE, kCodeLang, 0);
     }
 }
 
@@ -535,14 +566,15 @@ bool MainWindowModel::SetLightingSwitch(bool on) {
     m_view.RefreshKeyButtons();
     // Entering lighting mode selects the keyboard's profile again, which settles pending key
     // edits first.
-    if (!SwitchProfile(m_core.Lighting().State().profile)) {
-        return false;
-    }
-    m_view.RefreshLightingPanel();
-    if (PerKeyShown()) {
-        m_view.RefreshKeyButtons();
-    }
-    return true;
+    return StartSwitch(m_core.Lighting().State().profile, [this](bool taken) {
+        if (!taken) {
+            return;
+        }
+        m_view.RefreshLightingPanel();
+        if (PerKeyShown()) {
+            m_view.RefreshKeyButtons();
+        }
+    });
 }
 
 bool MainWindowModel::Import(const std::filesystem::path& path) {
@@ -582,6 +614,36 @@ bool MainWindowModel::MenuCommand(std::uint32_t command) {
         return false;
     }
     return ProfileButton(*profile);
+}
+
+bool MainWindowModel::StartSwitch(int profile, std::function<void(bool taken)> done) {
+    if (m_job.Running()) {
+        return false;
+    }
+    const SwitchPlan plan = m_switch.Ask(profile);
+    // A switch started from the message loop under the question may hold the worker by now.
+    if (!plan.go || m_job.Running()) {
+        return false;
+    }
+    m_jobPlan = plan;
+    m_jobTaken = false;
+    return RunJob(
+        JobKind::kSwitch,
+        [this] {
+            if (m_jobPlan.edits == SwitchPlan::Edits::kApply) {
+                // The pending edits belong to the profile active now: written before the switch,
+                // and no switch when they could not be.
+                ProfileStore& profiles = m_core.Profiles();
+                std::lock_guard lock(m_core.Working().lock);
+                m_jobSaved = profiles.SaveToCacheFile(false, &m_jobError);
+                m_jobWrite = profiles.TakeSnapshotAndUpload(false);
+                if (!m_jobSaved || !m_jobWrite.Ok()) {
+                    return;
+                }
+            }
+            m_jobTaken = m_switch.Carry(m_jobPlan);
+        },
+        std::move(done));
 }
 
 bool MainWindowModel::SwitchProfile(int profile) {
@@ -654,31 +716,42 @@ void MainWindowModel::OnProfileSync() {
 }
 
 void MainWindowModel::OnSettingsReset() {
-    for (std::size_t area = 0; area < kProfileCount; ++area) {
-        ResetButtonEntries(m_core.Working(), area);
-    }
-    SetModified(true);
+    // Lighting mode ends before the worker reads the lighting, so the preview stays off meanwhile.
     SwitchOffSteps();
+    RunJob(JobKind::kSettingsReset,
+           [this] {
+               for (std::size_t area = 0; area < kProfileCount; ++area) {
+                   ResetButtonEntries(m_core.Working(), area);
+               }
+               // The keyboard may be on another profile than the program after its reset: take its
+               // profile before the lighting is read, so that the panel shows the block every later
+               // write goes to.
+               AppState& state = m_core.State();
+               const int known = state.activeProfile.load();
+               state.activeProfile.store(-1);
+               int active = m_core.Profiles().GetActiveProfile();
+               if (active < 0) {
+                   // The keyboard did not tell: keep the profile the program had.
+                   active = known;
+                   state.activeProfile.store(known);
+               }
+               m_jobProfile = active;
+               LightingModel& lighting = m_core.Lighting();
+               if (active >= 0 && active < kProfileCount) {
+                   lighting.SetProfile(active);
+               }
+               lighting.Load(false);
+               if (lighting.SupportsPerKey()) {
+                   m_core.KeyColours().RestoreAllProfiles(lighting.State().profile);
+               }
+           },
+           {});
+}
 
-    // The keyboard may be on another profile than the program after its reset: take its profile
-    // before the lighting is read, so that the panel shows the block every later write goes to.
-    AppState& state = m_core.State();
-    const int known = state.activeProfile.load();
-    state.activeProfile.store(-1);
-    int active = m_core.Profiles().GetActiveProfile();
-    if (active < 0) {
-        // The keyboard did not tell: keep the profile the program had.
-        active = known;
-        state.activeProfile.store(known);
-    }
-    LightingModel& lighting = m_core.Lighting();
-    if (active >= 0 && active < kProfileCount) {
-        lighting.SetProfile(active);
-        m_view.SetProfileButtons(active);
-    }
-    lighting.Load(false);
-    if (lighting.SupportsPerKey()) {
-        m_core.KeyColours().RestoreAllProfiles(lighting.State().profile);
+void MainWindowModel::SettingsResetDone() {
+    SetModified(true);
+    if (m_jobProfile >= 0 && m_jobProfile < kProfileCount) {
+        m_view.SetProfileButtons(m_jobProfile);
     }
     m_view.RefreshLightingPanel();
     m_view.RefreshKeyButtons();
@@ -747,6 +820,11 @@ std::intptr_t MainWindowModel::OnMessage(std::uint32_t message, std::uintptr_t w
             return 0;
         }
         static_cast<void>(lParam); // the view applies the language index to its own texts
+        if (m_job.Running()) {
+            // A settings reset on the worker may be reading the lighting: loaded again after it.
+            m_languagePending = true;
+            return 1;
+        }
         m_view.SetSwitchCaption(
             m_core.Text().Text(KeySelectionMode() ? "MAIN_SWITCH_COLOR_TEXT" : "MAIN_SWITCH_FUNCTION_TEXT"));
         RebuildProfileMenu();

@@ -136,8 +136,9 @@ public:
     // "FUNC_SWITCH".
     void ToggleKeySelectionMode();
     // "FUNC_PROFILE1".."FUNC_PROFILE3", p = 0..2: shows profile p's lighting, leaves lighting
-    // mode, and switches the keyboard to p unless it is already active. True when p is the
-    // active profile afterwards; false for other p and when the switch was refused or failed.
+    // mode, and switches the keyboard to p on the worker (StartSwitch) unless it is already
+    // active; when the switch has ended the profile buttons mark p. True when p is already active
+    // or the switch started; false for other p, while a job runs and when the switch was refused.
     bool ProfileButton(int profile);
     // "FUNC_DEFAULT": asks first. Clears the key and G buttons' entries (G bank A, the bank the
     // window shows; bank B keeps its entries; G slots keep their G codes) of the active
@@ -155,8 +156,9 @@ public:
     // "CONTROL_CANCEL" and the window's own close request: hide; nothing is undone.
     void Cancel();
     // The lighting switch of the lighting panel. Switching on first selects the keyboard's
-    // current profile again through the profile switch (which may ask about pending edits);
-    // false when that was refused (the switch then stays on, as stored). Switching off
+    // current profile again through the profile switch on the worker (which may ask about pending
+    // edits); the panel shows lighting mode when it has ended. False when that was refused (the
+    // switch then stays on, as stored). Switching off
     // restores the key-assignment faces and hides the lighting controls.
     bool SetLightingSwitch(bool on);
 
@@ -188,9 +190,16 @@ public:
     // A profile menu command: 9001..9003 switch to profile 0..2; 9000 (the default entry)
     // switches nothing. False for other commands and when the switch was refused.
     bool MenuCommand(std::uint32_t command);
-    // The profile switch (ProfileSwitch::Switch): profiles 3 and above are taken as 0. False when
-    // refused (key dialog open, negative profile, pending edits that could not be applied) or
-    // when the keyboard did not take the profile.
+    // The profile switch on the worker: the question about pending edits is asked here (Yes,
+    // No), then the worker writes the pending edits into the profile active before the switch
+    // (Yes) and makes `profile` active (3 and above are taken as 0). When MSG_JOB_DONE has come,
+    // the key buttons and the menu are refreshed, a failed write of the edits is said as an
+    // apply's is, and `done` gets whether the keyboard took the profile (false, with nothing
+    // switched, when the edits could not be written). Returns false, doing nothing, while a job
+    // runs or when refused (key dialog open, negative profile).
+    bool StartSwitch(int profile, std::function<void(bool taken)> done = {});
+    // The same switch run to its end on this thread (ProfileSwitch::Switch). False when refused,
+    // when pending edits could not be applied or when the keyboard did not take the profile.
     bool SwitchProfile(int profile);
     // Rebuilds the profile menu from the active profile and tells the view.
     void RebuildProfileMenu();
@@ -221,15 +230,16 @@ public:
     //     reads the lighting switch and loads the lighting (with the user modes).
     //   MSG_DEVICE_LOST: asks the view to close its sub-dialogs.
     //   MSG_LANGUAGE: refreshes the switch caption, menu and tooltips, and loads the lighting
-    //     again so that the panel is rebuilt with the new texts; the view re-applies its own
-    //     texts.
+    //     again so that the panel is rebuilt with the new texts (after a running job); the view
+    //     re-applies its own texts.
     std::intptr_t OnMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
     // The tray menu's commands: 32771 open, 32774 exit. 32773 (about) is the view's. True when
     // handled.
     bool TrayCommand(std::uint32_t command);
     // Timers 1051 (lighting changed on the keyboard) and 1053 (keyboard reset its settings:
     // every profile's key buttons cleared, the keyboard's own profile taken as the active one
-    // with its lighting, the user modes restored).
+    // with its lighting, the user modes restored; the keyboard is read and written on the worker,
+    // and the window shows the outcome when the job has ended).
     // Other ids are the view's (busy frames, preview) and are ignored here; false for them.
     bool OnTimer(int id);
 
@@ -242,13 +252,14 @@ public:
     bool CloseSequence();
 
 private:
-    enum class JobKind { kNone, kApply, kImport, kExport };
+    enum class JobKind { kNone, kApply, kImport, kExport, kSwitch, kSettingsReset };
     bool RunJob(JobKind kind, std::function<void()> work, std::function<void(bool ok)> done);
     void OnJobDone();
     void ReportWriteFailure();
     void SwitchOffSteps();
     void OnProfileSync();
     void OnSettingsReset();
+    void SettingsResetDone();
     void ReloadLighting();
     bool PerKeyShown() const;
 
@@ -274,9 +285,13 @@ private:
     bool m_jobSaved = false; // apply, import: cache file written; export: the backup written
     std::string m_jobError;
     WriteResult m_jobWrite;
+    SwitchPlan m_jobPlan;    // switch: what was decided before the job
+    bool m_jobTaken = false; // switch: the keyboard took the profile
+    int m_jobProfile = -1;   // settings reset: the profile the keyboard is on after it
     // What came in while the job ran and waits for its end.
     bool m_syncPending = false;
     bool m_closePending = false;
+    bool m_languagePending = false;
     std::vector<int> m_timersPending;
 };
 

@@ -18,51 +18,68 @@ ProfileSwitch::ProfileSwitch(ProfileStore& store, WorkingImage& working, UiSink&
       m_hooks(std::move(hooks)) {}
 
 bool ProfileSwitch::Switch(int profile) {
-    if (profile < 0) {
+    const SwitchPlan plan = Ask(profile);
+    if (!plan.go) {
         return false;
+    }
+    if (plan.edits == SwitchPlan::Edits::kApply && !m_hooks.apply()) {
+        return false;
+    }
+    return Finish(plan, Carry(plan));
+}
+
+SwitchPlan ProfileSwitch::Ask(int profile) {
+    SwitchPlan plan;
+    if (profile < 0) {
+        return plan;
     }
     if (profile >= kProfileCount) {
         profile = 0;
     }
     if (m_hooks.keyDialogOpen()) {
         m_ui.ShowMessage(m_language.Text("PROFILE_SEELCT_PROMPT2"), std::string(), MessageButtons::kOk);
-        return false;
+        return plan;
     }
-
-    bool taken = false;
+    plan.go = true;
+    plan.profile = profile;
     if ((m_manager.unappliedChanges || m_hooks.isModified()) && !m_asking) {
         m_asking = true;
         const MessageAnswer answer =
             m_ui.ShowMessage(m_language.Text("PROFILE_SELECT_PROMPT"), std::string(), MessageButtons::kYesNo);
         m_asking = false;
+        plan.asked = true;
         if (answer == MessageAnswer::kYes) {
-            if (!m_hooks.apply()) {
-                return false;
-            }
+            plan.edits = SwitchPlan::Edits::kApply;
         } else {
+            plan.edits = SwitchPlan::Edits::kDiscard;
             m_hooks.clearModified();
             if (m_store.GetActiveProfile() >= 0) {
                 std::lock_guard lock(m_working.lock);
                 // The cache file holds what was last applied. Loading replaces the image only
                 // when the file is sound; otherwise the keyboard itself is read back, so the
-                // discarded edits never survive a failed load.
+                // discarded edits never survive a failed load. Both run here: reading the
+                // keyboard back reports to the window.
                 if (!m_store.LoadProfileFile(m_store.ProfileCacheFile())) {
                     m_store.SyncFromKeyboard(false);
                 }
             }
         }
-        taken = m_store.SetActiveProfile(profile);
-    } else {
-        taken = m_store.SetActiveProfile(profile);
-        if (m_manager.rowCount > 0) {
-            m_manager.checkedRow = profile;
-            m_manager.unappliedChanges = false;
-        }
     }
+    return plan;
+}
 
+bool ProfileSwitch::Carry(const SwitchPlan& plan) {
+    return m_store.SetActiveProfile(plan.profile);
+}
+
+bool ProfileSwitch::Finish(const SwitchPlan& plan, bool taken) {
+    if (!plan.asked && m_manager.rowCount > 0) {
+        m_manager.checkedRow = plan.profile;
+        m_manager.unappliedChanges = false;
+    }
     {
         std::lock_guard lock(m_working.lock);
-        m_hooks.refreshKeyButtons(taken ? profile : -1);
+        m_hooks.refreshKeyButtons(taken ? plan.profile : -1);
     }
     m_hooks.rebuildMenu();
     return taken;

@@ -36,6 +36,16 @@ struct ProfileSwitchHooks {
     std::function<void()> rebuildMenu;
 };
 
+// A switch decided on the user-interface thread (Ask) and carried out elsewhere (Carry, then
+// Finish back on the user-interface thread).
+struct SwitchPlan {
+    enum class Edits { kNone, kApply, kDiscard };
+    bool go = false;    // false: refused, nothing to carry out
+    int profile = 0;    // 0..2
+    bool asked = false; // the question about pending edits was answered
+    Edits edits = Edits::kNone;
+};
+
 class ProfileSwitch {
 public:
     // Every reference must outlive the switch.
@@ -49,6 +59,16 @@ public:
     // the profile (the active profile is then unknown, as the store leaves it); the key buttons
     // and the menu are refreshed in that case as after a switch.
     bool Switch(int profile);
+
+    // Switch in three steps, for a switch run on a worker thread:
+    // Ask (user-interface thread) refuses or asks the question about pending edits; a No clears
+    // the modified flag and drops the edits there. The caller then writes the pending edits when
+    // the plan says kApply (and stops when that failed), and Carry, which may run on any thread,
+    // makes the profile active: true when the keyboard took it. Finish
+    // (user-interface thread) refreshes the key buttons and the menu and returns `taken`.
+    SwitchPlan Ask(int profile);
+    bool Carry(const SwitchPlan& plan);
+    bool Finish(const SwitchPlan& plan, bool taken);
 
     // True while the question about pending edits is showing: a second switch started from the
     // message loop under that box does not ask again.

@@ -87,6 +87,11 @@ public:
     bool HasState(std::string_view state) const {
         return std::find(m_states.begin(), m_states.end(), state) != m_states.end();
     }
+    // Waits for a job of the main window (an apply, a profile switch, a settings reset) to end
+    // and its outcome to be shown.
+    bool WaitForJob(int ms = 10000) {
+        return WaitFor([this] { return !Model().JobRunning(); }, ms);
+    }
     bool WaitForState(std::string_view state, int ms = 5000) {
         return WaitFor([&] { return HasState(state); }, ms);
     }

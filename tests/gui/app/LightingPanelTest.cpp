@@ -449,6 +449,7 @@ TEST(LightingPanelTest, TheSwitchShowsThePanelAndThePreviewAndOffClearsThem) {
     EXPECT_FALSE(window.TimerActive(kTimerPreview));
 
     Click(lightingSwitch);
+    ASSERT_TRUE(h.WaitForJob());
     EXPECT_TRUE(h.Model().LightingSwitchOn());
     EXPECT_TRUE(lightingSwitch->IsChecked());
     EXPECT_TRUE(Shown(h, "CONTROL_XGcombox"));
@@ -505,7 +506,8 @@ TEST(LightingPanelTest, TheKeyboardsSettingsResetTurnsTheSwitchOffAndRestoresThe
     ASSERT_TRUE(Start(h, how));
     ASSERT_EQ(Combo(h, "CONTROL_XGcombox")->isVisible(), true);
     h.Window().StartTimer(kTimerSettingsReset, 0);
-    ASSERT_TRUE(WaitFor([&] { return !h.Model().LightingSwitchOn(); }));
+    // The keyboard is read and written on the worker; the window shows the outcome at its end.
+    ASSERT_TRUE(WaitFor([&] { return !h.Model().LightingSwitchOn() && !h.Model().JobRunning(); }));
     EXPECT_FALSE(Shown(h, "CONTROL_XGcombox"));
     EXPECT_FALSE(qobject_cast<CPictureStatic*>(h.Window().Control("CONTROL_DengStaPic"))->IsChecked());
     EXPECT_FALSE(h.Window().TimerActive(kTimerPreview));

@@ -352,14 +352,15 @@ TEST(MainWindowTest, ProfileButtonsAndTheProfileMenuSwitchTheKeyboardsProfile) {
     EXPECT_EQ(window.Button("FUNC_PROFILES")->text(), window.ProfilePopup()->actions()[2]->text());
     EXPECT_EQ(window.Button("FUNC_PROFILES")->toolTip(), Text(h, "PROFILE_TIP"));
 
+    // The switch runs on the worker; the window marks the profile when it has ended.
     window.Button("FUNC_PROFILE2")->click();
+    ASSERT_TRUE(WaitFor([&] { return !h.Model().JobRunning() && checkedEntry() == 3; }));
     EXPECT_EQ(h.Keyboard().ActiveProfile(), 1);
     EXPECT_EQ(selected(), (std::vector<bool>{false, true, false}));
-    EXPECT_EQ(checkedEntry(), 3);
 
     window.ProfilePopup()->actions()[4]->trigger();
+    ASSERT_TRUE(WaitFor([&] { return !h.Model().JobRunning() && checkedEntry() == 4; }));
     EXPECT_EQ(h.Keyboard().ActiveProfile(), 2);
-    EXPECT_EQ(checkedEntry(), 4);
 }
 
 // Says `usage` from the keyboard until `heard` holds: the listener may not have opened the

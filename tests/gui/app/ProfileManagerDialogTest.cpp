@@ -78,6 +78,7 @@ TEST(ProfileManagerDialogTest, ProfileButtonsSendOnlyTheProfileOrSettlePendingEd
     // No pending edit: after the new profile's lighting is read, commands 3 and 4 only.
     h.Keyboard().ClearRequestLog();
     window.Button("FUNC_PROFILE2")->click();
+    ASSERT_TRUE(h.WaitForJob());
     std::vector<int> commands = Commands(h.Keyboard());
     ASSERT_GE(commands.size(), 2u);
     EXPECT_EQ(std::vector<int>(commands.end() - 2, commands.end()), (std::vector<int>{3, 4}));
@@ -91,6 +92,7 @@ TEST(ProfileManagerDialogTest, ProfileButtonsSendOnlyTheProfileOrSettlePendingEd
     h.Keyboard().ClearRequestLog();
     MessageBox::SetNextAnswer(MessageAnswer::kNo);
     window.Button("FUNC_PROFILE1")->click();
+    ASSERT_TRUE(h.WaitForJob());
     ASSERT_EQ(MessageBox::ShownSoFar().size(), 1u);
     EXPECT_EQ(MessageBox::ShownSoFar()[0].text, QString::fromStdString(h.Core().Text().Text("PROFILE_SELECT_PROMPT")));
     EXPECT_EQ(Count(Commands(h.Keyboard()), 8), 0);
@@ -106,6 +108,7 @@ TEST(ProfileManagerDialogTest, ProfileButtonsSendOnlyTheProfileOrSettlePendingEd
     h.Keyboard().ClearRequestLog();
     MessageBox::SetNextAnswer(MessageAnswer::kYes);
     window.Button("FUNC_PROFILE3")->click();
+    ASSERT_TRUE(h.WaitForJob());
     commands = Commands(h.Keyboard());
     const auto keyMapWrite = std::find(commands.begin(), commands.end(), 8);
     ASSERT_NE(keyMapWrite, commands.end());
@@ -166,6 +169,7 @@ TEST(ProfileManagerDialogTest, TheManagerChecksOneRowAtMostAndOnlyApplyWritesThe
     EXPECT_EQ(ProfilesEntry(h, "PROFILE00"), "<none>");
     MessageBox::ClearShown();
     h.Window().Button("FUNC_PROFILE2")->click();
+    ASSERT_TRUE(h.WaitForJob());
     EXPECT_TRUE(MessageBox::ShownSoFar().empty());
 
     // Opened again: the keyboard's rows only. Apply writes them and makes the checked one active.

@@ -1,10 +1,11 @@
-// The main window's long jobs on the worker thread: an apply, an import and a backup run off the
-// calling thread, report their end only through the UiSink, say plainly what failed, and make
-// whatever comes in meanwhile (a close, a keyboard arrival, the keyboard's notifications) wait
-// for their end.
+// The main window's long jobs on the worker thread: an apply, an import, a backup, a profile
+// switch and the keyboard's settings reset run off the calling thread, report their end only through the UiSink, say
+// plainly what failed, and make whatever comes in meanwhile (a close, a keyboard arrival, the keyboard's notifications)
+// wait for their end.
 
 #include "AppTestSupport.h"
 
+#include "core/app/AutoProfileSwitcher.h"
 #include "core/app/BackgroundJob.h"
 #include "core/base/Messages.h"
 #include "core/keys/KeyEntry.h"
@@ -251,6 +252,178 @@ TEST_F(MainWindowJobTest, ASetClockRunsTheApplyFlow) {
     FinishJob();
     EXPECT_FALSE(model->IsModified());
     EXPECT_EQ(DecodedKeyboardEntry(keyboard, 0, kSlotA).Type(), AssignmentType::kDisabled);
+}
+
+TEST_F(MainWindowJobTest, ASwitchWithPendingEditsWritesThemIntoThePreviousProfileOnTheWorker) {
+    Arrive();
+    FillMacroArea();
+    SetWorkingEntry(0, kSlotA, Disabled());
+    model->SetModified(true);
+    ui.SetAnswers({MessageAnswer::kYes});
+    keyboard.SetFaults({.latencyPerReport = std::chrono::milliseconds(1)});
+    const AutoProfileHooks autoHooks = MainWindowAutoProfileHooks(*model, jobView, *core, {});
+    EXPECT_FALSE(autoHooks.dialogOpen());
+
+    const int shownBefore = jobView.profileButton;
+    const std::thread::id caller = std::this_thread::get_id();
+    ASSERT_TRUE(model->ProfileButton(1));
+    // The question came first, on this thread; the write goes on behind the returned call.
+    ASSERT_EQ(ui.Messages().size(), 1u);
+    EXPECT_EQ(ui.Messages()[0].text, core->Text().Text("PROFILE_SELECT_PROMPT"));
+    for (const UiEvent& event : ui.Events()) {
+        if (event.kind == UiEvent::Kind::kMessage) {
+            EXPECT_EQ(event.thread, caller);
+        }
+    }
+    EXPECT_TRUE(model->JobRunning());
+    EXPECT_TRUE(jobView.jobRunning);
+    EXPECT_EQ(jobView.busy, (std::vector<bool>{true}));
+    // Nothing else starts meanwhile, and an automatic switch waits as it does for a dialog.
+    EXPECT_FALSE(model->ProfileButton(2));
+    EXPECT_FALSE(model->StartSwitch(2));
+    EXPECT_TRUE(autoHooks.dialogOpen());
+
+    // This thread stays free: it watches the write's progress while it goes on.
+    std::uint32_t steps = 0;
+    LinkProgress seen;
+    for (int i = 0; i < 2000 && !model->Progress().total; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    for (int i = 0; i < 20000 && model->Progress().total; ++i) {
+        const LinkProgress now = model->Progress();
+        steps += now.done != seen.done ? 1 : 0;
+        seen = now;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_GT(steps, 5u);
+    // The window shows the switch only when its end has come through the sink.
+    EXPECT_EQ(jobView.profileButton, shownBefore);
+
+    FinishJob();
+    for (const UiEvent& event : ui.Events()) {
+        if (event.kind == UiEvent::Kind::kPost && event.message == MSG_JOB_DONE) {
+            EXPECT_NE(event.thread, caller);
+        }
+    }
+    const std::vector<int> commands = Commands(TakeLog());
+    const auto keyMapWrite = std::find(commands.begin(), commands.end(), 8);
+    const auto profileWrite = std::find(commands.begin(), commands.end(), 4);
+    ASSERT_NE(keyMapWrite, commands.end());
+    ASSERT_NE(profileWrite, commands.end());
+    EXPECT_LT(keyMapWrite, profileWrite);
+    EXPECT_EQ(DecodedKeyboardEntry(keyboard, 0, kSlotA).Type(), AssignmentType::kDisabled);
+    EXPECT_EQ(DecodedKeyboardEntry(keyboard, 1, kSlotA).Type(), AssignmentType::kDefault);
+    EXPECT_EQ(keyboard.ActiveProfile(), 1);
+    EXPECT_EQ(core->State().activeProfile.load(), 1);
+    EXPECT_EQ(jobView.profileButton, 1);
+    EXPECT_TRUE(model->Menu().Entries()[3].checked);
+    EXPECT_FALSE(model->IsModified());
+    EXPECT_FALSE(jobView.applyEnabled);
+    EXPECT_FALSE(model->JobRunning());
+    EXPECT_FALSE(jobView.jobRunning);
+    EXPECT_EQ(jobView.busy, (std::vector<bool>{true, false}));
+    EXPECT_FALSE(autoHooks.dialogOpen());
+}
+
+TEST_F(MainWindowJobTest, ASwitchWhoseEditsCannotBeWrittenSwitchesNothing) {
+    Arrive();
+    // Refused before any job: the key dialog is open.
+    jobView.keyDialogOpen = true;
+    EXPECT_FALSE(model->ProfileButton(1));
+    EXPECT_FALSE(model->JobRunning());
+    EXPECT_EQ(ui.Texts(), std::vector<std::string>{core->Text().Text("PROFILE_SEELCT_PROMPT2")});
+    jobView.keyDialogOpen = false;
+
+    // No: the edits are dropped before the job, which then only switches.
+    ui.Clear();
+    SetWorkingEntry(0, kSlotA, Disabled());
+    model->SetModified(true);
+    ui.SetAnswers({MessageAnswer::kNo});
+    TakeLog();
+    ASSERT_TRUE(model->ProfileButton(1));
+    EXPECT_FALSE(model->IsModified());
+    EXPECT_EQ(WorkingEntry(0, kSlotA), KeyEntry{});
+    FinishJob();
+    EXPECT_EQ(CountCommand(TakeLog(), 8), 0);
+    EXPECT_EQ(keyboard.ActiveProfile(), 1);
+    EXPECT_EQ(jobView.profileButton, 1);
+
+    // Yes, but the keyboard refuses the key map: said as an apply's failure, the edits stay
+    // pending in profile 2 (shown as 1), and the keyboard and the window stay on it. (The
+    // recorder is not cleared: the job ends are counted.)
+    SetWorkingEntry(1, kSlotA, Disabled());
+    model->SetModified(true);
+    ui.SetAnswers({MessageAnswer::kYes});
+    keyboard.SetFaults({.refusedCommand = 8});
+    bool taken = true;
+    ASSERT_TRUE(model->StartSwitch(2, [&taken](bool ok) { taken = ok; }));
+    FinishJob();
+    keyboard.SetFaults({});
+    EXPECT_FALSE(taken);
+    ASSERT_FALSE(ui.Texts().empty());
+    EXPECT_NE(ui.Texts().back().find("the key map of profile 2"), std::string::npos) << ui.Texts().back();
+    EXPECT_TRUE(model->IsModified());
+    EXPECT_TRUE(jobView.applyEnabled);
+    EXPECT_EQ(WorkingEntry(1, kSlotA).Type(), AssignmentType::kDisabled);
+    EXPECT_EQ(keyboard.ActiveProfile(), 1);
+    EXPECT_EQ(core->State().activeProfile.load(), 1);
+}
+
+TEST_F(MainWindowJobTest, ACloseDuringASwitchEndsTheProgramWhenTheSwitchHasEnded) {
+    Arrive();
+    FillMacroArea();
+    SetWorkingEntry(0, kSlotA, Disabled());
+    model->SetModified(true);
+    ui.SetAnswers({MessageAnswer::kYes});
+    keyboard.SetFaults({.latencyPerReport = std::chrono::microseconds(300)});
+    ASSERT_TRUE(model->ProfileButton(2));
+
+    EXPECT_FALSE(model->CloseSequence());
+    EXPECT_TRUE(model->OnTimer(kTimerSettingsReset));
+    EXPECT_FALSE(jobView.ended);
+    FinishJob();
+    // The close came first after the job: the keyboard's reset, of no use now, starts nothing.
+    EXPECT_TRUE(jobView.ended);
+    EXPECT_FALSE(model->JobRunning());
+    EXPECT_EQ(keyboard.ActiveProfile(), 2);
+    EXPECT_EQ(DecodedKeyboardEntry(keyboard, 0, kSlotA).Type(), AssignmentType::kDisabled);
+}
+
+TEST_F(MainWindowJobTest, TheModelGoingAwayDuringASwitchWaitsForTheWorker) {
+    Arrive();
+    keyboard.SetFaults({.latencyPerReport = std::chrono::milliseconds(1)});
+    ASSERT_TRUE(model->StartSwitch(1));
+    model.reset();
+    EXPECT_EQ(keyboard.ActiveProfile(), 1);
+}
+
+TEST_F(MainWindowJobTest, TheKeyboardsSettingsResetRunsOnTheWorker) {
+    Arrive();
+    SetWorkingEntry(1, kSlotA, Disabled());
+    ASSERT_TRUE(core->KeyColours().SetSwitch(true));
+    auto info = keyboard.Info();
+    info[10] = 1;
+    keyboard.SetInfo(info);
+    keyboard.SetFaults({.latencyPerReport = std::chrono::milliseconds(1)});
+
+    EXPECT_TRUE(model->OnTimer(kTimerSettingsReset));
+    // Lighting mode ends at once; the keyboard is read behind the returned call.
+    EXPECT_FALSE(core->KeyColours().SwitchOn());
+    EXPECT_TRUE(model->JobRunning());
+    EXPECT_TRUE(jobView.jobRunning);
+    EXPECT_FALSE(model->ProfileButton(2));
+    // A language change reloads the lighting the worker is reading: after the job.
+    const int menus = jobView.menuRefreshes;
+    EXPECT_EQ(model->OnMessage(MSG_LANGUAGE, kCodeLang, 0), 1);
+    EXPECT_EQ(jobView.menuRefreshes, menus);
+    FinishJob();
+    EXPECT_GE(jobView.menuRefreshes, menus + 2); // the reset's own rebuild and the language's
+    EXPECT_EQ(WorkingEntry(1, kSlotA), KeyEntry{});
+    EXPECT_EQ(core->State().activeProfile.load(), 1);
+    EXPECT_EQ(jobView.profileButton, 1);
+    EXPECT_TRUE(model->IsModified());
+    EXPECT_TRUE(jobView.applyEnabled);
+    EXPECT_FALSE(jobView.jobRunning);
 }
 
 TEST(BackgroundJobTest, ProgressTextAndBackupReasons) {

@@ -509,6 +509,7 @@ TEST_F(MainWindowModelTest, KeyboardSettingsResetClearsEveryProfilesButtons) {
     ASSERT_TRUE(core->KeyColours().SetSwitch(true));
 
     EXPECT_TRUE(model->OnTimer(kTimerSettingsReset));
+    FinishJob();
     for (std::size_t area = 0; area < 3; ++area) {
         EXPECT_EQ(WorkingEntry(area, kSlotA), KeyEntry{}) << area;
     }
@@ -535,6 +536,7 @@ TEST_F(MainWindowModelTest, KeyboardSettingsResetTakesTheKeyboardsProfileBeforeI
     const int keyRefreshes = view.keyRefreshes;
 
     EXPECT_TRUE(model->OnTimer(kTimerSettingsReset));
+    FinishJob();
     EXPECT_EQ(core->State().activeProfile.load(), 2);
     EXPECT_EQ(view.profileButton, 2);
     ASSERT_EQ(model->Menu().Entries().size(), 5u);
@@ -558,6 +560,7 @@ namespace brasslane::test {
 TEST_F(MainWindowModelTest, LightingModeClicksPaintKeysInsteadOfOpeningTheDialog) {
     Arrive();
     EXPECT_TRUE(model->SetLightingSwitch(true));
+    FinishJob();
     EXPECT_EQ(Commands(TakeLog()), (std::vector<int>{3, 4}));
     core->Lighting().SelectEffect(core->Lighting().EffectIndex().PositionOf(20));
     TakeLog();

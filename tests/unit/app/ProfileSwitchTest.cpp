@@ -144,7 +144,9 @@ TEST_F(ProfileSwitchTest, ProfileButtonsSwitchOnlyToAnotherProfile) {
     EXPECT_FALSE(core->KeyColours().SwitchOn());
     EXPECT_TRUE(model->KeySelectionMode());
 
+    // Another profile: switched on the worker, marked when the job has ended.
     EXPECT_TRUE(model->ProfileButton(2));
+    FinishJob();
     log = TakeLog();
     EXPECT_EQ(CountCommand(log, 4), 1);
     EXPECT_EQ(keyboard.ActiveProfile(), 2);
@@ -158,6 +160,7 @@ TEST_F(ProfileSwitchTest, ProfileButtonsSwitchOnlyToAnotherProfile) {
 
     // The menu's commands go the same way; the default entry switches nothing.
     EXPECT_TRUE(model->MenuCommand(kCommandProfileBase + 2));
+    FinishJob();
     EXPECT_EQ(keyboard.ActiveProfile(), 1);
     TakeLog();
     EXPECT_FALSE(model->MenuCommand(kCommandProfileBase));
