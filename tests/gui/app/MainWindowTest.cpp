@@ -403,6 +403,8 @@ TEST(MainWindowTest, AKeyboardSettingsResetShowsTheKeyboardsProfile) {
     info[10] = 1;
     h.Keyboard().SetInfo(info);
     ASSERT_TRUE(NotifyUntil(h, 0x0402, [&] { return window.Button("FUNC_PROFILE2")->IsSelected(); }));
+    // The reset runs on the worker; the window gives its controls back when it has ended.
+    ASSERT_TRUE(h.WaitForJob());
     EXPECT_FALSE(window.Button("FUNC_PROFILE1")->IsSelected());
     EXPECT_EQ(h.Core().State().activeProfile.load(), 1);
     EXPECT_EQ(h.Core().Lighting().State().profile, 1);
