@@ -25,9 +25,9 @@ ClockChangeWatch::~ClockChangeWatch() {
 
 bool ClockChangeWatch::Arm() {
     // An absolute expiry that never comes: only a clock jump ends the wait, with ECANCELED.
-    itimerspec spec{};
-    spec.it_value.tv_sec = static_cast<std::time_t>(INT32_MAX);
-    return ::timerfd_settime(m_fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr) == 0;
+    itimerspec expiry{};
+    expiry.it_value.tv_sec = static_cast<std::time_t>(INT32_MAX);
+    return ::timerfd_settime(m_fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &expiry, nullptr) == 0;
 }
 
 std::int64_t ClockChangeWatch::WallOffset() {
