@@ -204,6 +204,21 @@ inline long long CpuTicks(pid_t pid) {
     return utime + stime;
 }
 
+// The CPU the program of `run` uses over `seconds` of wall time, as counters of `state`:
+// "cpu_percent_of_core" and `secondsCounter` (the wall time measured). The first second after
+// start-up is left out: start-up work is not what is measured.
+inline void MeasureCpu(benchmark::State& state, const Run& run, int seconds, const char* secondsCounter) {
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const long long before = CpuTicks(run.Pid());
+    const auto start = Clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    const long long after = CpuTicks(run.Pid());
+    const double wall = std::chrono::duration<double>(Clock::now() - start).count();
+    const double cpu = static_cast<double>(after - before) / static_cast<double>(sysconf(_SC_CLK_TCK));
+    state.counters["cpu_percent_of_core"] = 100.0 * cpu / wall;
+    state.counters[secondsCounter] = wall;
+}
+
 // Starts the program hidden in the tray with the keyboard read, or reports why not.
 inline bool StartReady(benchmark::State& state, Run& run) {
     if (!run.Started()) {

@@ -53,16 +53,7 @@ void MeasureWindow(benchmark::State& state, bool switchOn, bool shown) {
             state.SkipWithError("the window did not open");
             return;
         }
-        // Start-up work is not what is measured.
-        std::this_thread::sleep_for(std::chrono::seconds(1));
-        const long long before = CpuTicks(run.Pid());
-        const auto start = Clock::now();
-        std::this_thread::sleep_for(std::chrono::seconds(seconds));
-        const long long after = CpuTicks(run.Pid());
-        const double wall = std::chrono::duration<double>(Clock::now() - start).count();
-        const double cpu = static_cast<double>(after - before) / static_cast<double>(sysconf(_SC_CLK_TCK));
-        state.counters["cpu_percent_of_core"] = 100.0 * cpu / wall;
-        state.counters["seconds"] = wall;
+        MeasureCpu(state, run, seconds, "seconds");
         Stop(home);
         run.Wait(std::chrono::seconds(10));
     }

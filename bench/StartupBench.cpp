@@ -152,16 +152,7 @@ void IdleCpu(benchmark::State& state, bool watchWindows) {
         if (!StartReady(state, run)) {
             return;
         }
-        // Start-up work is not idle time.
-        std::this_thread::sleep_for(std::chrono::seconds(1));
-        const long long before = CpuTicks(run.Pid());
-        const auto start = Clock::now();
-        std::this_thread::sleep_for(std::chrono::seconds(seconds));
-        const long long after = CpuTicks(run.Pid());
-        const double wall = std::chrono::duration<double>(Clock::now() - start).count();
-        const double cpu = static_cast<double>(after - before) / static_cast<double>(sysconf(_SC_CLK_TCK));
-        state.counters["cpu_percent_of_core"] = 100.0 * cpu / wall;
-        state.counters["idle_seconds"] = wall;
+        MeasureCpu(state, run, seconds, "idle_seconds");
         Stop(home);
         run.Wait(std::chrono::seconds(10));
     }
