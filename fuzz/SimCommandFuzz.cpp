@@ -1,7 +1,7 @@
 // The simulated keyboard's command handling: the input is a run of 64-byte requests (the last
 // one padded with zeros). The first byte of each request chooses whether its checksum is
 // made right, so that most requests reach the command's own checks. Both models (first byte
-// of the input, which also asks for a save and load of the state at the end).
+// of the input, whose bits 1-4 also ask for a save and load of the state at the end).
 
 #include "platform/sim/SimKeyboard.h"
 
@@ -31,8 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         keyboard.HandleRequest(request);
     }
-    // The state it ends in saves and loads again (for some inputs: the JSON text is large).
-    if ((data[0] & 2) == 0) {
+    // The state it ends in saves and loads again, for one input in sixteen: the JSON text is
+    // large and its round trip takes most of the time, while the commands are what is fuzzed.
+    if ((data[0] & 0x1E) != 0x1E) {
         return 0;
     }
     std::string error;

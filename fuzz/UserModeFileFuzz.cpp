@@ -17,10 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int mode = file.ReadCurrentMode();
     file.ReadModeName(mode);
     file.ReadModeHeader(mode);
-    // Every read goes through the whole file again: a few keys are enough.
-    file.ReadKeyEntry(mode, 0);
+    // Every read goes through the whole file again the same way: a key inside the table and one
+    // past it are enough.
     file.ReadKeyEntry(mode, 127);
-    file.ReadKeyEntry(-1, 0);
     file.ReadKeyEntry(10, 200);
     return 0;
 }
