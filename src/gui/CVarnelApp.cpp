@@ -134,9 +134,9 @@ bool CVarnelApp::Start(const CommandLine& commandLine, int* exitCode) {
         return false;
     }
 
-    m_sink = std::make_unique<QtUiSink>();
+    m_sink = std::make_unique<QtUiSink>(m_environment.deviceClock);
     SessionCoreOptions coreOptions{paths, m_environment.settingsFile, m_environment.systemLanguage};
-    m_core = std::make_unique<AppCore>(std::move(coreOptions), m_keyboard->Hid(), *m_sink);
+    m_core = std::make_unique<AppCore>(std::move(coreOptions), m_keyboard->Hid(), *m_sink, m_environment.deviceClock);
     if (commandLine.start) {
         m_core->Connection().firstShow.store(1);
     }

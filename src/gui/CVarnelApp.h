@@ -19,6 +19,7 @@ class QTimer;
 namespace brasslane {
 class AppCore;
 class KeyboardBackend;
+class WaitClock;
 namespace platform {
 class ClockChangeWatch;
 class SingleInstance;
@@ -49,6 +50,10 @@ struct VarnelAppEnvironment {
     // printing the start-up time. Set by BRASSLANE_EXIT_AFTER_INIT=1; used by the start-up
     // measurement.
     bool exitAfterInit = false;
+    // Times the device threads' checks and searches and the sink's waits for the GUI thread; the
+    // steady clock when null. Tests hand in a faster clock so that a storm of plugs reaches the
+    // connection monitor within seconds. Must outlive the program's core.
+    WaitClock* deviceClock = nullptr;
 
     static VarnelAppEnvironment FromSystem();
 };

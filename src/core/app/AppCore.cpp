@@ -4,9 +4,11 @@
 
 namespace brasslane {
 
-AppCore::AppCore(SessionCoreOptions options, HidBackend& backend, UiSink& ui)
-    : SessionCore(std::move(options), backend, ui), m_listener(backend, Connection(), ui),
-      m_monitor(backend, Link(), Connection(), State(), ui, [this](std::string_view key) { return Text().Text(key); }) {
+AppCore::AppCore(SessionCoreOptions options, HidBackend& backend, UiSink& ui, WaitClock* threadClock)
+    : SessionCore(std::move(options), backend, ui), m_listener(backend, Connection(), ui, threadClock),
+      m_monitor(
+          backend, Link(), Connection(), State(), ui, [this](std::string_view key) { return Text().Text(key); },
+          threadClock) {
     // The user folder holds the cache file and the mode files; a missing one is created and
     // seeded before anything looks for them. A failure shows later, where a file is needed.
     PrepareUserFolder();

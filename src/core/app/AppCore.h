@@ -22,10 +22,11 @@ public:
     // back and compares every write.
     static constexpr std::string_view kVerifyWritesKey = "VerifyWrites";
 
-    // `backend` and `ui` must outlive the core. Builds the session core, creates the per-user
-    // folder when it is missing, and takes the write verification from the settings; starts no
-    // thread.
-    AppCore(SessionCoreOptions options, HidBackend& backend, UiSink& ui);
+    // `backend` and `ui` must outlive the core, and so must `threadClock` when one is given: it
+    // times the two threads' checks and searches (the steady clock when null). Builds the
+    // session core, creates the per-user folder when it is missing, and takes the write
+    // verification from the settings; starts no thread.
+    AppCore(SessionCoreOptions options, HidBackend& backend, UiSink& ui, WaitClock* threadClock = nullptr);
     ~AppCore(); // Stop()
     AppCore(const AppCore&) = delete;
     AppCore& operator=(const AppCore&) = delete;

@@ -74,6 +74,7 @@ public:
         environment.runtimeFolder = Folder("run");
         environment.systemLanguage = [] { return std::uint16_t{1033}; };
         environment.startCompanion = false;
+        environment.deviceClock = deviceClock;
         m_app = std::make_unique<CVarnelApp>(std::move(environment));
         m_app->SetStateObserver([this](WindowState state) { m_states.emplace_back(WindowStateName(state)); });
         if (simulate && std::none_of(arguments.begin(), arguments.end(),
@@ -83,6 +84,10 @@ public:
         std::vector<std::string_view> views(arguments.begin(), arguments.end());
         return m_app->Start(ParseCommandLine(views), &exitCode);
     }
+
+    // Ends the program the way its destructor does (the threads are released and joined), while
+    // the test goes on; the states seen so far stay.
+    void Destroy() { m_app.reset(); }
 
     bool HasState(std::string_view state) const {
         return std::find(m_states.begin(), m_states.end(), state) != m_states.end();
@@ -106,6 +111,8 @@ public:
     const std::vector<std::string>& States() const { return m_states; }
 
     int exitCode = -1;
+    // The clock of the device threads and the sink's waits; the steady clock when null.
+    WaitClock* deviceClock = nullptr;
 
 private:
     QTemporaryDir m_dir;
