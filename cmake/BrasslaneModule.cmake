@@ -35,7 +35,9 @@ endfunction()
 # emulator (wine) in a single process.
 function(brasslane_add_gtest name label)
     if(CMAKE_CROSSCOMPILING)
-        add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+        # The tool's fault matrices start it about a thousand times; under wine each start takes a
+        # good part of a second, so the cross build leaves them to the native runs.
+        add_test(NAME ${name} COMMAND ${name} --gtest_brief=1 --gtest_filter=-*UnderEveryFault*)
         set_tests_properties(${name} PROPERTIES LABELS "${label}" TIMEOUT 900)
     else()
         gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${label}")
