@@ -24,6 +24,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <random>
 #include <string>
 #include <thread>
@@ -204,21 +205,31 @@ bool StartShown(AppHarness& h) {
     return h.WaitForState("shown");
 }
 
-TEST(ThreadStressTest, PlugStormsDuringAppliesAndLightingChangesLeaveNothingBroken) {
-    BRASSLANE_REQUIRE_APP();
+class ThreadStressTest : public ::testing::Test {
+protected:
     // A first run of the program pays what Qt keeps for the process (fonts, the platform's own
-    // descriptors), so the counts compare like with like.
-    {
-        AppHarness warmUp;
-        ASSERT_TRUE(StartShown(warmUp));
+    // descriptors), so the counts compare like with like. Then the program under test starts
+    // with its device threads on the fast clock.
+    void SetUp() override {
+        BRASSLANE_REQUIRE_APP();
+        {
+            AppHarness warmUp;
+            ASSERT_TRUE(StartShown(warmUp));
+        }
+        before = SteadyCounts();
+        // Made after the warm-up has ended, which puts message boxes back to blocking.
+        program = std::make_unique<AppHarness>();
+        program->deviceClock = &clock;
+        ASSERT_TRUE(StartShown(*program));
     }
-    const ProcessCounts before = SteadyCounts();
 
-    brasslane::test::FastClock clock(kClockSpeed);
-    AppHarness h;
-    h.deviceClock = &clock;
-    ASSERT_TRUE(StartShown(h));
+    ProcessCounts before;
+    brasslane::test::FastClock clock{kClockSpeed}; // outlives the program
+    std::unique_ptr<AppHarness> program;
+};
 
+TEST_F(ThreadStressTest, PlugStormsDuringAppliesAndLightingChangesLeaveNothingBroken) {
+    AppHarness& h = *program;
     constexpr int kCycles = 300;
     std::atomic<int> cyclesDone{0};
     std::thread storm(Storm, std::ref(h.Keyboard()), kCycles, std::ref(cyclesDone));
@@ -260,18 +271,8 @@ TEST(ThreadStressTest, PlugStormsDuringAppliesAndLightingChangesLeaveNothingBrok
     EXPECT_EQ(CountsSettledAt(before), before);
 }
 
-TEST(ThreadStressTest, TheProgramEndsWhileTheMonitorWaitsForTheWindow) {
-    BRASSLANE_REQUIRE_APP();
-    {
-        AppHarness warmUp;
-        ASSERT_TRUE(StartShown(warmUp));
-    }
-    const ProcessCounts before = SteadyCounts();
-
-    brasslane::test::FastClock clock(kClockSpeed);
-    AppHarness h;
-    h.deviceClock = &clock;
-    ASSERT_TRUE(StartShown(h));
+TEST_F(ThreadStressTest, TheProgramEndsWhileTheMonitorWaitsForTheWindow) {
+    AppHarness& h = *program;
     ASSERT_EQ(clock.UnboundedWaits(), 0);
 
     // The GUI thread stops answering; the monitor sees the keyboard go and waits in Send to
